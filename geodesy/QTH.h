@@ -1,0 +1,35 @@
+// Geodesy: plane distance, great-circle bearing, Maidenhead locator codec and
+// coordinate text. Pure functions, no state, no Qt; callable from any thread.
+//
+// Texts are single-byte Windows-1252 strings (degree sign 0xB0); the window
+// converts them at its edge. Every operation takes the longitude before the
+// latitude, east and north positive.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+// Raised by LatLonToLocator when a letter-table index falls outside its table.
+class LocatorRangeError : public std::range_error {
+public:
+    using std::range_error::range_error;
+};
+
+double DegToRad(double x);
+double RadToDeg(double x);
+double ArcSin(double x);
+double ArcCos(double x);
+
+double LatLonDistance(double lon1, double lat1, double lon2, double lat2);
+double LatLonBearing(double lon1, double lat1, double lon2, double lat2);
+double LocatorDistance(const std::string& loc1, const std::string& loc2);
+double LocatorBearing(const std::string& loc1, const std::string& loc2);
+
+bool LocatorToLatLon(const std::string& locator, double& lon, double& lat, bool centre);
+std::string LatLonToLocator(std::int32_t lonD, std::int32_t lonM, std::int32_t lonS,
+                            std::int32_t latD, std::int32_t latM, std::int32_t latS, bool east,
+                            bool north, bool eight);
+
+std::string LatitudeToText(double latitude);
+std::string LongitudeToText(double longitude);
