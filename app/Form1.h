@@ -1,0 +1,173 @@
+// TForm1: the main window. A thin adapter: each handler reads its controls,
+// calls a pure function (geodesy/, app/PageCalc, gps/Gll) and writes controls.
+//
+// Map of the fixed names to their jobs:
+//   Lat/Long page    edFm*/edTo* fields, rgFmLat/rgFmLon/rgToLat/rgToLon,
+//                    BitBtn1 -> BitBtn1Click (distance, bearing, locators)
+//   QTH Locator page edFmQth/edToQTH, CalcQTHtoGeo -> CalcQTHtoGeoClick
+//   Setup page       rgUnits, rgDigits -> rgDigitsClick, CheckBox1 -> CheckBox1Click,
+//                    CheckBox2 -> CheckBox2Click (Car page content on/off)
+//   GPS page         rgComport/rgComspeed/rgGpsTarget -> OpenGpsPort, lbNmea1..4 monitor,
+//                    Serial1 -> Serial1Message / Serial1Error (defined in gps/)
+//   About/Help page  Image1, Versionlabel, red1 (help text)
+//   Car page         car picture + pointer, edCurrHead/btEnterCurrHead, pb1, lbRelbear/lbRelDist
+//   Window           Button1 "Exit" (Esc), sb status line, FormActivate/FormClose/FormDestroy,
+//                    LoadSettings/SaveSettings (app/Settings.cpp)
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QCheckBox;
+class QGroupBox;
+class QTabWidget;
+class QProgressBar;
+class QPlainTextEdit;
+class TRadioGroup;
+class TStatusBar;
+class TImage;
+class TSerial;
+
+// One received sentence waiting in TForm1::sentenceQueue.
+struct SentenceNode {
+    char text[516] = {}; // at most 515 characters of sentence and the terminating NUL
+    std::unique_ptr<SentenceNode> next;
+};
+
+class TForm1 : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit TForm1(QWidget* parent = nullptr);
+    ~TForm1() override;
+
+    // --- controls (public so tests and the GPS intake reach them by their fixed names) ---
+    QTabWidget* PageControl1 = nullptr;
+    QPushButton* Button1 = nullptr; // "Exit", cancel button
+    TStatusBar* sb = nullptr;
+
+    // Lat/Long page
+    QLabel *Label5 = nullptr, *Label8 = nullptr, *Label6 = nullptr, *Label7 = nullptr;
+    TRadioGroup *rgFmLat = nullptr, *rgToLat = nullptr, *rgFmLon = nullptr, *rgToLon = nullptr;
+    QLineEdit *edFmLatDeg = nullptr, *edFmLatMin = nullptr, *edFmLatSec = nullptr;
+    QLineEdit *edFmLonDeg = nullptr, *edFmLonMin = nullptr, *edFmLonSec = nullptr;
+    QLineEdit *edToLatDeg = nullptr, *edToLatMin = nullptr, *edToLatSec = nullptr;
+    QLineEdit *edtoLonDeg = nullptr, *edToLonMin = nullptr, *edToLonSec = nullptr;
+    QLabel *fmLoc = nullptr, *toLOc = nullptr;
+    QLabel *Label9 = nullptr, *Label10 = nullptr, *Label3 = nullptr;
+    QLabel *lbDist = nullptr, *lbBear = nullptr, *lbRevBear = nullptr;
+    QLabel *lbGpsFm = nullptr, *lbGpsTo = nullptr;
+    QPushButton* BitBtn1 = nullptr;
+
+    // QTH Locator page
+    QLabel *Label14 = nullptr, *Label13 = nullptr, *Label15 = nullptr;
+    QLineEdit *edFmQth = nullptr, *edToQTH = nullptr;
+    QPushButton* CalcQTHtoGeo = nullptr;
+    QLabel *fmLat = nullptr, *fmLon = nullptr, *toLat = nullptr, *toLOn = nullptr;
+    QLabel *fmLatDiff = nullptr, *fmLonDiff = nullptr, *toLatDiff = nullptr, *toLOnDiff = nullptr;
+    QLabel *Label16 = nullptr, *Label17 = nullptr, *Label4 = nullptr;
+    QLabel *lbDist2 = nullptr, *lbBear2 = nullptr, *lbRevBear2 = nullptr;
+    QLabel *lbGpsFm2 = nullptr, *lbGpsTo2 = nullptr;
+
+    // Setup page
+    TRadioGroup *rgUnits = nullptr, *rgDigits = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr;
+
+    // GPS page
+    TRadioGroup *rgComport = nullptr, *rgComspeed = nullptr, *rgGpsTarget = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel *lbNmea1 = nullptr, *lbNmea2 = nullptr, *lbNmea3 = nullptr, *lbNmea4 = nullptr;
+
+    // About/Help page
+    TImage* Image1 = nullptr;
+    QLabel* Versionlabel = nullptr;
+    QPlainTextEdit* red1 = nullptr;
+
+    // Car page
+    QWidget* carContent = nullptr; // everything on the page, shown or hidden by CheckBox2
+    TImage* car = nullptr;
+    QLabel *Label11 = nullptr, *Label12 = nullptr, *lbCarGPS = nullptr;
+    QLineEdit* edCurrHead = nullptr;
+    QProgressBar* pb1 = nullptr;
+    QPushButton* btEnterCurrHead = nullptr;
+    QLabel *Label25 = nullptr, *Label26 = nullptr, *lbRelbear = nullptr;
+    QLabel *Label27 = nullptr, *lbRelDist = nullptr;
+
+    // Serial component (created by createSerial(), gps/)
+    TSerial* Serial1 = nullptr;
+
+    // --- handlers ---
+    void FormCreate(QObject* Sender);
+    void FormActivate(QObject* Sender);
+    void FormClose(QObject* Sender);
+    void FormDestroy(QObject* Sender);
+    void PageControl1Change(QObject* Sender);
+    void rgDigitsClick(QObject* Sender);
+    void CheckBox1Click(QObject* Sender);
+    void Button1Click(QObject* Sender);
+    bool LoadSettings();
+    void SaveSettings();
+    void GetVersionNumbers(std::uint16_t& major, std::uint16_t& minor, std::uint16_t& release,
+                           std::uint16_t& build) const;
+
+    void BitBtn1Click(QObject* Sender);
+    void CalcQTHtoGeoClick(QObject* Sender);
+    void btEnterCurrHeadClick(QObject* Sender);
+    void CheckBox2Click(QObject* Sender);
+    void updateCarPage(double bearing, const std::string& distanceText);
+
+    // GPS (gps/)
+    void rgGpsTargetClick(QObject* Sender);
+    void rgComportClick(QObject* Sender);
+    void rgComspeedClick(QObject* Sender);
+    void OpenGpsPort();
+    void Serial1Message(TSerial* Sender, std::string RxMessage);
+    void ProcessSentences();
+    void Serial1Error(TSerial* Sender);
+
+    // --- state (zero, false or empty when the window is created) ---
+    bool firstActivationDone = false;
+    std::int32_t activePage = 0;
+    QString fmLatDegText, fmLatMinText, fmLatSecText, fmLonDegText, fmLonMinText, fmLonSecText;
+    std::int32_t fmLatHemisphere = 0;
+    std::int32_t fmLonHemisphere = 0;
+    std::int32_t unitsIndex = 0;
+    QString qthLocText;
+    std::int32_t numDigitsIndex = 0;
+    bool eightDigits = false;
+    bool centerLocator = false;
+    std::int32_t comPortIndex = 0;
+    std::int32_t comSpeedIndex = 0;
+    std::int32_t gpsTarget = 0;
+    std::unique_ptr<SentenceNode> sentenceQueue;
+    double lastFixLat = 0.0;
+    double lastFixLon = 0.0;
+    bool lastFixValid = false;
+    std::int32_t fixCountdown = 0;
+    double currentHeading = 0.0;
+    std::int32_t carPointerX = 0;
+    std::int32_t carPointerY = 0;
+    bool carPointerDrawn = false;
+
+protected:
+    bool event(QEvent* e) override;           // activation -> FormActivate
+    void closeEvent(QCloseEvent* e) override; // any close -> FormClose
+    void keyPressEvent(QKeyEvent* e) override;
+
+private:
+    void buildLatLongPage();
+    void buildQthPage();
+    void buildSetupPage();
+    void buildGpsPage();
+    void buildAboutPage();
+    void buildCarPage();
+    void createSerial(); // gps/: Serial1 with its handlers bound
+};
+
+extern TForm1* Form1;

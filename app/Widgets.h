@@ -1,0 +1,69 @@
+// Small widgets with the behaviour the window relies on: a radio group with an
+// item index (-1 = none), a status bar with one simple text, a picture that can
+// be drawn on.
+#pragma once
+
+#include <QGroupBox>
+#include <QImage>
+#include <QStatusBar>
+#include <QStringList>
+#include <QWidget>
+#include <functional>
+
+class QButtonGroup;
+class QLabel;
+class QRadioButton;
+
+// Radio group: ItemIndex -1 means no selection. Assignment clamps (below -1 ->
+// -1, past the end -> last item). OnClick runs whenever the index changes to an
+// item, by the user or by code; never for the same index or for -1.
+class TRadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    TRadioGroup(const QString& caption, const QStringList& items, int columns,
+                QWidget* parent = nullptr);
+
+    int ItemIndex() const { return m_itemIndex; }
+    void SetItemIndex(int index);
+    int Count() const;
+    QRadioButton* Button(int index) const;
+
+    std::function<void(QObject* Sender)> OnClick;
+
+private:
+    void userSelected(int index);
+
+    QButtonGroup* m_group = nullptr;
+    int m_itemIndex = -1;
+};
+
+// Status line with one simple text panel. The detail text (e.g. the system's
+// description of a serial error) is shown as the tooltip.
+class TStatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit TStatusBar(QWidget* parent = nullptr);
+    QString SimpleText() const;
+    void SetSimpleText(const QString& text);
+    void SetDetail(const QString& detail);
+
+private:
+    QLabel* m_label = nullptr;
+};
+
+// Picture with pixels that handlers draw into (the car picture and its pointer).
+class TImage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TImage(QWidget* parent = nullptr);
+    QImage& Picture() { return m_picture; }
+    const QImage& Picture() const { return m_picture; }
+    void SetPicture(const QImage& picture); // converts to Format_RGB32, resizes the widget
+    void Changed() { update(); }            // call after drawing into Picture()
+
+protected:
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    QImage m_picture;
+};

@@ -1,0 +1,13 @@
+// The window's edge between the core's Windows-1252 byte strings and QString.
+#pragma once
+
+#include <QString>
+#include <string>
+
+namespace tessaro {
+
+QString fromWin1252(const std::string& bytes);
+// Characters outside Windows-1252 become '?'.
+std::string toWin1252(const QString& text);
+
+} // namespace tessaro
