@@ -2,6 +2,7 @@
 // window shows. Pure: no window, no Qt, no state.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -21,6 +22,22 @@ struct GllFix {
 // True for a GLL sentence of any GNSS talker: "$GPGLL", "$GNGLL", "$GLGLL",
 // "$GAGLL", "$GBGLL", "$BDGLL", "$GQGLL", found anywhere in the text.
 bool isPositionSentence(const std::string& sentence);
+
+// The "*hh" checksum of a sentence: the XOR of the bytes between the first "$"
+// and the first "*" after it, as two hexadecimal digits in either case. Taken
+// over the message as received, before any cut, so that cutting a long or
+// NUL-broken line never hides its corruption.
+enum class Checksum {
+    absent, // no "*": the sentence is used as it is
+    good,
+    bad, // digits missing, not hexadecimal, or not matching
+};
+Checksum checksumOf(const std::string& sentence);
+
+// A received message is held in at most this many characters, and a field in
+// at most this many; longer ones are cut. Reading stops at a NUL byte.
+constexpr std::size_t kSentenceCapacity = 515;
+constexpr std::size_t kFieldCapacity = 31;
 
 // Reads the fields after the tag: latitude, N/S, longitude, E/W, UTC time,
 // status. `sentence` runs from "$" through the carriage return as framed.

@@ -1,0 +1,145 @@
+#include "Gll.h"
+
+#include "QTH.h"
+#include "RtToken.h"
+
+#include <algorithm>
+
+namespace tessaro {
+
+namespace {
+
+// What the receive buffer of one sentence would hold: the text up to its first
+// NUL, at most kSentenceCapacity characters.
+std::string heldText(const std::string& sentence) {
+    const std::size_t nul = sentence.find('\0');
+    const std::size_t length = nul == std::string::npos ? sentence.size() : nul;
+    return sentence.substr(0, std::min(length, kSentenceCapacity));
+}
+
+int hexValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    return -1;
+}
+
+// Digit value at position i: the byte's code minus that of "0", whatever the
+// byte (":" gives 10, a space -16; the pages' range checks reject such values).
+// Positions past the field's end count as "0", so "4916.45" reads as 4916.450.
+std::int32_t digitAt(const std::string& field, std::size_t i) {
+    if (i >= field.size()) {
+        return 0;
+    }
+    return static_cast<std::int32_t>(static_cast<unsigned char>(field[i])) - '0';
+}
+
+char upperFirst(const std::string& field) {
+    const char c = field.empty() ? '\0' : field[0];
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// The next field into the field buffer: at most kFieldCapacity characters, or
+// the default when the sentence has no more fields.
+std::string nextField(TRtTokenList& fields, const char* fallback) {
+    std::string field = fields.Next();
+    if (field.size() > kFieldCapacity) {
+        field.resize(kFieldCapacity);
+    }
+    return field.empty() ? std::string(fallback) : field;
+}
+
+// Thousandths of a minute at positions first..first+2, as whole seconds; the
+// remainder is dropped, never rounded.
+std::int32_t secondsAt(const std::string& field, std::size_t first) {
+    const std::int32_t thousandths =
+        100 * digitAt(field, first) + 10 * digitAt(field, first + 1) + digitAt(field, first + 2);
+    return thousandths * 60 / 1000;
+}
+
+} // namespace
+
+bool isPositionSentence(const std::string& sentence) {
+    static const char* const tags[] = {"$GPGLL", "$GNGLL", "$GLGLL", "$GAGLL",
+                                       "$GBGLL", "$BDGLL", "$GQGLL"};
+    const std::string text = heldText(sentence);
+    for (const char* tag : tags) {
+        if (text.find(tag) != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+Checksum checksumOf(const std::string& sentence) {
+    const std::size_t dollar = sentence.find('$');
+    const std::size_t begin = dollar == std::string::npos ? 0 : dollar + 1;
+    const std::size_t star = sentence.find('*', begin);
+    if (star == std::string::npos) {
+        return Checksum::absent;
+    }
+    unsigned sum = 0;
+    for (std::size_t i = begin; i < star; ++i) {
+        sum ^= static_cast<unsigned char>(sentence[i]);
+    }
+    if (sentence.size() - star < 3) {
+        return Checksum::bad;
+    }
+    const int high = hexValue(sentence[star + 1]);
+    const int low = hexValue(sentence[star + 2]);
+    if (high < 0 || low < 0) {
+        return Checksum::bad;
+    }
+    return static_cast<unsigned>(high * 16 + low) == sum ? Checksum::good : Checksum::bad;
+}
+
+GllFix readGll(const std::string& sentence, bool eightDigits) {
+    const std::string text = heldText(sentence);
+    TRtTokenList fields(text.c_str());
+    fields.SetDelimiters(",");
+    fields.First(); // the tag, already recognised by the caller
+    const std::string latitude = nextField(fields, "4956.5000");
+    const std::string northSouth = nextField(fields, "N");
+    const std::string longitude = nextField(fields, "00850.8000");
+    const std::string eastWest = nextField(fields, "E");
+    std::string time = nextField(fields, "000000");
+    const std::string status = nextField(fields, "");
+
+    GllFix fix;
+    // ddmm.mmm: position 4 is the decimal point.
+    fix.latDeg = 10 * digitAt(latitude, 0) + digitAt(latitude, 1);
+    fix.latMin = 10 * digitAt(latitude, 2) + digitAt(latitude, 3);
+    fix.latSec = secondsAt(latitude, 5);
+    fix.north = upperFirst(northSouth) == 'N';
+    // dddmm.mmm: position 5 is the decimal point.
+    fix.lonDeg = 100 * digitAt(longitude, 0) + 10 * digitAt(longitude, 1) + digitAt(longitude, 2);
+    fix.lonMin = 10 * digitAt(longitude, 3) + digitAt(longitude, 4);
+    fix.lonSec = secondsAt(longitude, 6);
+    fix.east = upperFirst(eastWest) == 'E';
+
+    bool inRange = true;
+    try {
+        fix.locator = LatLonToLocator(fix.lonDeg, fix.lonMin, fix.lonSec, fix.latDeg, fix.latMin,
+                                      fix.latSec, fix.east, fix.north, eightDigits);
+    } catch (const LocatorRangeError&) {
+        // Malformed or shifted fields; the feed must carry on with the next one.
+        inRange = false;
+    }
+
+    // hhmmss, fractions ignored; a short field is padded like the numbers.
+    if (time.size() < 6) {
+        time.append(6 - time.size(), '0');
+    }
+    fix.timeText = time.substr(0, 2) + ":" + time.substr(2, 2) + ":" + time.substr(4, 2) + " UT";
+
+    fix.valid = upperFirst(status) == 'A' && inRange && checksumOf(sentence) != Checksum::bad;
+    return fix;
+}
+
+} // namespace tessaro

@@ -1,0 +1,241 @@
+#include "GllExpect.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+using namespace std::string_literals;
+using tessaro::Checksum;
+using tessaro::checksumOf;
+using tessaro::isPositionSentence;
+using tessaro::readGll;
+
+// The sentence of the worked example, without its checksum and carriage return.
+const std::string london = "$GPGLL,5130.7712,N,00007.3456,W,093015.00,";
+
+struct FixRow {
+    const char* name;
+    std::string sentence;
+    bool eight;
+    ExpectedFix want;
+};
+
+class ReadGll : public testing::TestWithParam<FixRow> {};
+
+TEST_P(ReadGll, GivesTheFix) {
+    const FixRow& row = GetParam();
+    expectFix(readGll(row.sentence, row.eight), row.want);
+}
+
+const FixRow fixRows[] = {
+    {"WorkedExample",
+     london + "A*1F\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "09:30:15 UT", true}},
+    {"WorkedExampleEightDigits",
+     london + "A*1F\r",
+     true,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm53", "09:30:15 UT", true}},
+    {"StatusV",
+     london + "V*08\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "09:30:15 UT", false}},
+    {"SecondsTruncatedNotRounded",
+     "$GPGLL,5130.7719,N,00007.3459,W,093015.00,A\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "09:30:15 UT", true}},
+    {"NoTimeNoStatus",
+     "$GPGLL,5130.7712,N,00007.3456,W\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "00:00:00 UT", false}},
+    // The token list drops empty fields, so the time lands in the latitude
+    // and "V*26" in north/south; the rest take their defaults.
+    {"EmptyMiddleFields",
+     "$GPGLL,,,,,093015.00,V*26\r",
+     false,
+     {9, 30, 28, false, 8, 50, 48, true, "ji40kl", "00:00:00 UT", false}},
+    {"TagOnlyTakesAllDefaults",
+     "$GPGLL\r",
+     true,
+     {49, 56, 30, true, 8, 50, 48, true, "jn49kw16", "00:00:00 UT", false}},
+    {"LowerCaseLetters",
+     "$GPGLL,5130.7712,n,00007.3456,e,093015.00,a*2D\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, true, "jo01bm", "09:30:15 UT", true}},
+    {"ModeFieldIgnored",
+     "$GPGLL,4916.4500,N,12311.1200,W,225444,A,A*5C\r",
+     false,
+     {49, 16, 27, true, 123, 11, 7, false, "cn89jg", "22:54:44 UT", true}},
+    {"ShortFieldsPaddedWithZeros",
+     "$GPGLL,4916.45,N,12311.12,W,225444,A*31\r",
+     false,
+     {49, 16, 27, true, 123, 11, 7, false, "cn89jg", "22:54:44 UT", true}},
+    {"ShortTimePadded",
+     london.substr(0, 32) + "0930,A\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "09:30:00 UT", true}},
+    {"GnTalker",
+     "$GNGLL,5130.7712,N,00007.3456,W,093015.00,A*01\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "09:30:15 UT", true}},
+    {"WrongChecksum",
+     london + "A*1E\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "09:30:15 UT", false}},
+    {"LowerCaseChecksumDigits",
+     "$GPGLL,5130.7712,n,00007.3456,e,093015.00,a*2d\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, true, "jo01bm", "09:30:15 UT", true}},
+    {"ChecksumDigitsMissing",
+     london + "A*\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "09:30:15 UT", false}},
+    {"NoChecksumUsedAsItIs",
+     london + "A\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "09:30:15 UT", true}},
+    // 95 degrees north and 180 degrees east are beyond the locator's tables.
+    {"LatitudeOutOfRange",
+     "$GPGLL,9530.7712,N,00007.3456,W,093015.00,A\r",
+     false,
+     {95, 30, 46, true, 0, 7, 20, false, "", "09:30:15 UT", false}},
+    {"LongitudeOutOfRange",
+     "$GPGLL,5130.7712,N,18000.0000,E,093015.00,A\r",
+     false,
+     {51, 30, 46, true, 180, 0, 0, true, "", "09:30:15 UT", false}},
+    // ":" counts 10 and a space -16, as the digit arithmetic says.
+    {"ColonsCountTen",
+     "$GPGLL,::30.7712,N,00007.3456,W,093015.00,A\r",
+     false,
+     {110, 30, 46, true, 0, 7, 20, false, "", "09:30:15 UT", false}},
+    {"SpaceCountsMinusSixteen",
+     "$GPGLL, 130.7712,N,00007.3456,W,093015.00,A\r",
+     false,
+     {-159, 30, 46, true, 0, 7, 20, false, "", "09:30:15 UT", false}},
+    // A minus sign (-3) makes the seconds negative; they truncate toward zero.
+    {"NegativeSecondsTruncateTowardZero",
+     "$GPGLL,5130.-712,N,00007.3456,W,093015.00,A\r",
+     false,
+     {51, 30, -13, true, 0, 7, 20, false, "io91w?", "09:30:15 UT", true}},
+    // Bytes from 128 up count as their unsigned code minus 48.
+    {"HighBytesInDegrees",
+     "$GPGLL,\xFF\xFF"
+     "30.7712,N,00007.3456,W,093015.00,A\r",
+     false,
+     {2277, 30, 46, true, 0, 7, 20, false, "", "09:30:15 UT", false}},
+    {"HighByteInMinutesLeftToThePage",
+     "$GPGLL,51\xB0,N,00007.3456,W,093015.00,A\r",
+     false,
+     {51, 1280, 0, true, 0, 7, 20, false, "io91w?", "09:30:15 UT", true}},
+    {"HighBytesInTimeKept",
+     london.substr(0, 32) + "\xB0\xB1\xB4\xB0\xB1\xB4,V\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "\xB0\xB1:\xB4\xB0:\xB1\xB4 UT", false}},
+    // Reading stops at a NUL byte: later fields take their defaults and the
+    // lost status makes the fix invalid.
+    {"NulInLatitude",
+     "$GPGLL,5130.77\0"
+     "12,N,00007.3456,W,093015.00,A\r"s,
+     false,
+     {51, 30, 46, true, 8, 50, 48, true, "jo41km", "00:00:00 UT", false}},
+    {"NulInTime",
+     "$GPGLL,5130.7712,N,00007.3456,W,09\0"
+     "3015.00,A\r"s,
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "09:00:00 UT", false}},
+    {"OverlongFieldsCut",
+     "$GPGLL,5130.7712" + std::string(100, '9') + ",N,00007.3456" + std::string(100, '9') +
+         ",W,093015" + std::string(100, '7') + ",A\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "09:30:15 UT", true}},
+    // A message is held in 515 characters: a status beyond them is lost.
+    {"StatusBeyondCapacityLost",
+     london + std::string(600, ',') + "A\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "09:30:15 UT", false}},
+    {"TailBeyondCapacityIgnored",
+     london + "A," + std::string(600, 'x') + "\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "09:30:15 UT", true}},
+    // The checksum is taken over the whole message, so cutting cannot hide it.
+    {"WrongChecksumBeyondCapacity",
+     london + "A," + std::string(600, 'x') + "*00\r",
+     false,
+     {51, 30, 46, true, 0, 7, 20, false, "io91wm", "09:30:15 UT", false}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, ReadGll, testing::ValuesIn(fixRows),
+                         [](const testing::TestParamInfo<FixRow>& info) {
+                             return std::string(info.param.name);
+                         });
+
+struct TagRow {
+    const char* name;
+    std::string sentence;
+    bool position;
+};
+
+class PositionSentence : public testing::TestWithParam<TagRow> {};
+
+TEST_P(PositionSentence, RecognisesGllOfEveryGnssTalker) {
+    EXPECT_EQ(isPositionSentence(GetParam().sentence), GetParam().position);
+}
+
+const TagRow tagRows[] = {
+    {"Gp", "$GPGLL,1,N", true},
+    {"Gn", "$GNGLL,1,N", true},
+    {"Gl", "$GLGLL,1,N", true},
+    {"Ga", "$GAGLL,1,N", true},
+    {"Gb", "$GBGLL,1,N", true},
+    {"Bd", "$BDGLL,1,N", true},
+    {"Gq", "$GQGLL,1,N", true},
+    {"AnywhereInText", "junk$GNGLL,1,N", true},
+    {"OtherSentence", "$GPRMC,1,N", false},
+    {"LowerCase", "$gpgll,1,N", false},
+    {"NoDollar", "GPGLL,1,N", false},
+    {"OtherTalker", "$ECGLL,1,N", false},
+    {"Truncated", "$GPGL", false},
+    {"EmptyText", "", false},
+    {"AfterNul", "$\0$GPGLL,1,N"s, false},
+    {"BeyondCapacity", std::string(600, 'x') + "$GPGLL,1,N", false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, PositionSentence, testing::ValuesIn(tagRows),
+                         [](const testing::TestParamInfo<TagRow>& info) {
+                             return std::string(info.param.name);
+                         });
+
+struct ChecksumRow {
+    const char* name;
+    std::string sentence;
+    Checksum expected;
+};
+
+class ChecksumOf : public testing::TestWithParam<ChecksumRow> {};
+
+TEST_P(ChecksumOf, Judges) {
+    EXPECT_EQ(checksumOf(GetParam().sentence), GetParam().expected);
+}
+
+const ChecksumRow checksumRows[] = {
+    {"Absent", london + "A\r", Checksum::absent},
+    {"Right", london + "A*1F\r", Checksum::good},
+    {"RightWithoutLineEnd", london + "A*1F", Checksum::good},
+    {"RightLowerCase", "$GPGLL,5130.7712,n,00007.3456,e,093015.00,a*2d\r", Checksum::good},
+    {"Wrong", london + "A*1E\r", Checksum::bad},
+    {"OneDigit", london + "A*1", Checksum::bad},
+    {"NoDigits", london + "A*", Checksum::bad},
+    {"NotHex", london + "A*1G\r", Checksum::bad},
+    {"JunkBeforeDollarIgnored", "xy" + london + "A*1F\r", Checksum::good},
+    {"EmptyBody", "$*00", Checksum::good},
+    {"HighBytesCountUnsigned", "$\xB0*B0", Checksum::good},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, ChecksumOf, testing::ValuesIn(checksumRows),
+                         [](const testing::TestParamInfo<ChecksumRow>& info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace
