@@ -1,0 +1,322 @@
+// The serial layer on Linux: a tty device opened non-blocking, an epoll set
+// with the device edge-triggered and an eventfd that wakes the waiter when the
+// events are disarmed or the port is closed.
+#include "SerialPlatform.h"
+#include "SerialPosixLine.h"
+
+#include <fcntl.h>
+#include <linux/serial.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdint>
+#include <mutex>
+#include <system_error>
+
+namespace tessaro {
+namespace {
+
+constexpr std::uint32_t deviceTag = 0;
+constexpr std::uint32_t wakeTag = 1;
+// Modem lines, ring and break have no fd readiness: they are sampled this often.
+constexpr int modemSampleMs = 50;
+
+struct ModemSample {
+    int lines = 0;
+    int rings = 0;
+    int breaks = 0;
+};
+
+class PosixSerialPort : public SerialPort {
+public:
+    PosixSerialPort(int fd, int epfd, int wakefd, bool modemLines)
+        : m_fd(fd), m_epfd(epfd), m_wakefd(wakefd), m_modemLines(modemLines) {
+        if (m_modemLines)
+            m_last = sample();
+    }
+
+    ~PosixSerialPort() override {
+        close();
+        ::close(m_wakefd);
+        ::close(m_epfd);
+    }
+
+    // The tty driver's queues have a fixed size.
+    int setupQueues(std::uint16_t, std::uint16_t) override { return 0; }
+
+    int applyLineSettings(const LineSettings& settings) override {
+        std::lock_guard<std::mutex> lock(m_fdMutex);
+        if (m_fd < 0)
+            return EBADF;
+        return posixApplyLineSettings(m_fd, settings);
+    }
+
+    // O_NONBLOCK already makes every read return at once, and this system
+    // never writes.
+    int applyTimeouts(const Timeouts&) override { return 0; }
+
+    void setModemOutput(ModemOutput line, bool on) override {
+        std::lock_guard<std::mutex> lock(m_fdMutex);
+        if (m_fd < 0)
+            return;
+        int bit = line == ModemOutput::rts ? TIOCM_RTS : TIOCM_DTR;
+        // A pseudo-terminal answers ENOTTY; the outcome is not reported anyway.
+        (void)::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bit);
+    }
+
+    int armEvents(std::uint32_t mask) override {
+        m_mask = mask;
+        wake();
+        return 0;
+    }
+
+    int waitEvents(std::uint32_t& occurred) override {
+        occurred = 0;
+        for (;;) {
+            if (m_hungUp)
+                return EIO;
+            epoll_event events[2];
+            const int n = ::epoll_wait(m_epfd, events, 2, m_modemLines ? modemSampleMs : -1);
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return errno;
+            }
+            bool woken = false;
+            for (int i = 0; i < n; ++i) {
+                if (events[i].data.u32 == wakeTag) {
+                    std::uint64_t count = 0;
+                    (void)::read(m_wakefd, &count, sizeof count);
+                    woken = true;
+                    continue;
+                }
+                // Receiver unplugged or pty master closed.
+                if (events[i].events & (EPOLLHUP | EPOLLERR))
+                    m_hungUp = true;
+                if (events[i].events & EPOLLIN)
+                    m_rxPending = true;
+            }
+            if (m_hungUp)
+                return EIO;
+            const std::uint32_t mask = m_mask;
+            if (m_closed || (woken && mask == 0))
+                return 0;
+            std::uint32_t found = 0;
+            // Edge-triggered: an arrival is reported once, so it is kept until
+            // received characters are armed.
+            if (m_rxPending && (mask & evRxChar)) {
+                found |= evRxChar;
+                m_rxPending = false;
+            }
+            if (m_modemLines)
+                found |= modemChanges() & mask;
+            if (found) {
+                occurred = found;
+                return 0;
+            }
+        }
+    }
+
+    int modemStatus(std::uint32_t& bits) override {
+        std::lock_guard<std::mutex> lock(m_fdMutex);
+        if (m_fd < 0)
+            return EBADF;
+        int lines = 0;
+        if (::ioctl(m_fd, TIOCMGET, &lines) != 0)
+            return errno;
+        bits = toStatusBits(lines);
+        return 0;
+    }
+
+    int readByte(unsigned char& byte, int& count) override {
+        count = 0;
+        std::lock_guard<std::mutex> lock(m_fdMutex);
+        if (m_fd < 0)
+            return 0;
+        for (;;) {
+            // Non-blocking: completes at once, so the 100 ms bound never applies.
+            const ssize_t n = ::read(m_fd, &byte, 1);
+            if (n == 1) {
+                count = 1;
+            } else if (n < 0 && errno == EINTR) {
+                continue;
+            } else if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+                // End of file or EIO: the device has gone; the next wait says so.
+                m_hungUp = true;
+            }
+            return 0;
+        }
+    }
+
+    int queueCounts(int& rxCount, int& txCount) override {
+        std::lock_guard<std::mutex> lock(m_fdMutex);
+        if (m_fd < 0)
+            return EBADF;
+        if (::ioctl(m_fd, TIOCINQ, &rxCount) != 0 || ::ioctl(m_fd, TIOCOUTQ, &txCount) != 0)
+            return errno;
+        return 0;
+    }
+
+    // Nothing is pending: reads complete at once and nothing is written.
+    // tcflush() would discard the queued data that must stay.
+    int purge() override { return 0; }
+
+    int close() override {
+        int rc = 0;
+        {
+            std::lock_guard<std::mutex> lock(m_fdMutex);
+            if (m_fd < 0)
+                return 0;
+            (void)::ioctl(m_fd, TIOCNXCL);
+            // Closing the only descriptor also releases the flock() and takes
+            // the device out of the epoll set.
+            if (::close(m_fd) != 0)
+                rc = errno;
+            m_fd = -1;
+        }
+        // close() does not wake a thread in epoll_wait.
+        m_closed = true;
+        wake();
+        return rc;
+    }
+
+private:
+    void wake() {
+        const std::uint64_t one = 1;
+        (void)::write(m_wakefd, &one, sizeof one);
+    }
+
+    static std::uint32_t toStatusBits(int lines) {
+        std::uint32_t bits = 0;
+        if (lines & TIOCM_CTS)
+            bits |= msCtsOn;
+        if (lines & TIOCM_DSR)
+            bits |= msDsrOn;
+        if (lines & TIOCM_RI)
+            bits |= msRingOn;
+        if (lines & TIOCM_CD)
+            bits |= msRlsdOn;
+        return bits;
+    }
+
+    ModemSample sample() {
+        ModemSample s;
+        std::lock_guard<std::mutex> lock(m_fdMutex);
+        if (m_fd < 0)
+            return m_last;
+        if (::ioctl(m_fd, TIOCMGET, &s.lines) != 0)
+            s.lines = m_last.lines;
+        serial_icounter_struct counts{};
+        // Some USB adapters have no counters; ring and break are then not seen.
+        if (::ioctl(m_fd, TIOCGICOUNT, &counts) == 0) {
+            s.rings = counts.rng;
+            s.breaks = counts.brk;
+        } else {
+            s.rings = m_last.rings;
+            s.breaks = m_last.breaks;
+        }
+        return s;
+    }
+
+    std::uint32_t modemChanges() {
+        const ModemSample now = sample();
+        const int changed = now.lines ^ m_last.lines;
+        std::uint32_t found = 0;
+        if (changed & TIOCM_CTS)
+            found |= evCts;
+        if (changed & TIOCM_DSR)
+            found |= evDsr;
+        if (changed & TIOCM_CD)
+            found |= evRlsd;
+        if (now.rings != m_last.rings)
+            found |= evRing;
+        if (now.breaks != m_last.breaks)
+            found |= evBreak;
+        m_last = now;
+        return found;
+    }
+
+    std::mutex m_fdMutex; // guards m_fd: close() may run while the waiter reads
+    int m_fd;
+    const int m_epfd;
+    const int m_wakefd;
+    const bool m_modemLines;
+    std::atomic<std::uint32_t> m_mask{0};
+    std::atomic<bool> m_closed{false};
+    std::atomic<bool> m_hungUp{false};
+    bool m_rxPending = false; // waiter only
+    ModemSample m_last;       // waiter only (and the constructor)
+};
+
+class PosixSerialPlatform : public SerialPlatform {
+public:
+    std::shared_ptr<SerialPort> open(const std::string& path, int& error) override {
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            error = errno;
+            return nullptr;
+        }
+        auto fail = [&](int code, int epfd = -1, int wakefd = -1) {
+            error = code;
+            if (wakefd >= 0)
+                ::close(wakefd);
+            if (epfd >= 0)
+                ::close(epfd);
+            ::close(fd);
+            return nullptr;
+        };
+        // root ignores TIOCEXCL, so the lock is what keeps a second opener out.
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+            return fail(errno);
+        // Also keeps out openers that do not use flock (unless they are root).
+        if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY && errno != EINVAL)
+            return fail(errno);
+        const int epfd = ::epoll_create1(EPOLL_CLOEXEC);
+        if (epfd < 0)
+            return fail(errno);
+        const int wakefd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (wakefd < 0)
+            return fail(errno, epfd);
+        // Edge-triggered: bytes left unread on purpose (received-data mode)
+        // must not keep the waiter spinning.
+        epoll_event device{};
+        device.events = EPOLLIN | EPOLLET;
+        device.data.u32 = deviceTag;
+        epoll_event wakeup{};
+        wakeup.events = EPOLLIN;
+        wakeup.data.u32 = wakeTag;
+        if (::epoll_ctl(epfd, EPOLL_CTL_ADD, fd, &device) != 0 ||
+            ::epoll_ctl(epfd, EPOLL_CTL_ADD, wakefd, &wakeup) != 0)
+            return fail(errno, epfd, wakefd);
+        // A pseudo-terminal has no modem lines and cannot receive a break.
+        int lines = 0;
+        const bool modemLines = ::ioctl(fd, TIOCMGET, &lines) == 0;
+        return std::make_shared<PosixSerialPort>(fd, epfd, wakefd, modemLines);
+    }
+
+    std::string errorText(int code) const override {
+        std::string text = std::system_category().message(code);
+        // The C library invents a text for codes it does not know.
+        if (text.rfind("Unknown error", 0) == 0)
+            return std::string();
+        return text;
+    }
+};
+
+} // namespace
+
+std::shared_ptr<SerialPlatform> systemSerialPlatform() {
+    static const std::shared_ptr<SerialPlatform> platform = std::make_shared<PosixSerialPlatform>();
+    return platform;
+}
+
+int notSupportedError() {
+    return EOPNOTSUPP;
+}
+
+} // namespace tessaro
