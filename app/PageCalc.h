@@ -13,7 +13,9 @@ namespace tessaro {
 // The lenient integer parse of the Lat/Long fields: leading blanks; "$", "x",
 // "X" or "0x" + hex digits, or optional sign + decimal digits; stops at the
 // first misfit, dropping the minus sign when it stopped early ("-5x" -> 5).
-// Empty, lone sign or prefix -> 0. Never fails; saturates instead of overflowing.
+// Empty, lone sign or prefix -> 0; a sign before a hex prefix ("-0x5") stops at
+// the "x" -> 0. Blanks are spaces only. Never fails; saturates at the int32
+// limits instead of wrapping, so an over-long field is refused by the range checks.
 std::int32_t parseLenientInt(const std::string& text);
 
 // Field values of the Lat/Long page in this order: from lat deg, min, sec,
@@ -58,8 +60,8 @@ PrecisionTexts precisionTexts(std::size_t locatorLength, bool centred);
 bool locatorCharactersValid(const std::string& locator);
 
 // Heading text as typed on the Car page: optional blanks, sign, digits with
-// `decimalSeparator`, optional exponent, optional blanks. nullopt when it is
-// not such a number.
+// `decimalSeparator`, optional exponent, optional blanks (spaces only). nullopt
+// when it is not such a number or is too large for a double; too small ones are 0.
 std::optional<double> parseHeading(const std::string& text, char decimalSeparator);
 
 } // namespace tessaro
