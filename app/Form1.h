@@ -127,6 +127,7 @@ public:
     void rgComportClick(QObject* Sender);
     void rgComspeedClick(QObject* Sender);
     void OpenGpsPort();
+    void closeGpsPort(); // gps/: closes Serial1 when there is one
     void Serial1Message(TSerial* Sender, std::string RxMessage);
     void ProcessSentences();
     void Serial1Error(TSerial* Sender);
@@ -168,6 +169,14 @@ private:
     void buildAboutPage();
     void buildCarPage();
     void createSerial(); // gps/: Serial1 with its handlers bound
+    void bindHandlers();
+    void nameForScreenReaders();
+    void setLatLongTabOrder();
+    // Shows a page without running PageControl1Change, which is for the user's changes.
+    void showPageFromCode(int index);
+    QPushButton* pageDefaultButton() const;
+
+    bool m_pageFromCode = false;
 };
 
 extern TForm1* Form1;

@@ -5,6 +5,7 @@
 
 #include <QGroupBox>
 #include <QImage>
+#include <QList>
 #include <QStatusBar>
 #include <QStringList>
 #include <QWidget>
@@ -27,13 +28,23 @@ public:
     void SetItemIndex(int index);
     int Count() const;
     QRadioButton* Button(int index) const;
+    // Names a screen reader speaks for the items, in item order.
+    void SetItemAccessibleNames(const QStringList& names);
+    // The item buttons in order, for setting the window's tab order.
+    QList<QWidget*> tabChain() const;
 
     std::function<void(QObject* Sender)> OnClick;
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void userSelected(int index);
+    void updateTabStop();
 
     QButtonGroup* m_group = nullptr;
+    QRadioButton* m_none = nullptr;
+    QList<QRadioButton*> m_buttons;
     int m_itemIndex = -1;
 };
 

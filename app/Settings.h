@@ -1,0 +1,52 @@
+// The per-user settings store of the window: QSettings in the native format
+// (the registry on Windows, ~/.config/Veltmark-soft/tessaro.conf on Linux),
+// group "v1". Every failure is a SettingsError whose text names the value.
+#pragma once
+
+#include <QString>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+class QSettings;
+
+namespace tessaro {
+
+// Text in Windows-1252, like every core text.
+class SettingsError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class SettingsStore {
+public:
+    SettingsStore();
+    ~SettingsStore();
+    SettingsStore(const SettingsStore&) = delete;
+    SettingsStore& operator=(const SettingsStore&) = delete;
+
+    // The group holds at least one value.
+    bool keyExists() const;
+
+    // Missing: empty text. Anything but a plain text: wrong type.
+    QString readString(const char* name) const;
+    // Missing: cannot read. Not a whole 32-bit number: wrong type.
+    std::int32_t readInteger(const char* name) const;
+    // Any non-zero integer is true.
+    bool readBool(const char* name) const;
+
+    void writeString(const char* name, const QString& value);
+    void writeInteger(const char* name, std::int32_t value);
+    void writeBool(const char* name, bool value);
+    // Puts the written values into the store at once (QSettings replaces the
+    // file atomically, so a failure leaves the previous contents whole).
+    // Failure names the first value written: none of them reached the store.
+    void flush();
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+    std::string m_firstWritten;
+};
+
+} // namespace tessaro

@@ -1,0 +1,165 @@
+#include "Widgets.h"
+
+#include <QButtonGroup>
+#include <QEvent>
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QRadioButton>
+#include <algorithm>
+
+TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int columns,
+                         QWidget* parent)
+    : QGroupBox(caption, parent) {
+    m_group = new QButtonGroup(this);
+    m_group->setExclusive(true);
+    // A hidden member carries the "nothing selected" state of an exclusive group.
+    m_none = new QRadioButton(this);
+    m_none->hide();
+    m_group->addButton(m_none, -2);
+    m_none->setChecked(true);
+
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(6, 2, 6, 2);
+    grid->setHorizontalSpacing(10);
+    grid->setVerticalSpacing(0);
+    const int count = static_cast<int>(items.size());
+    const int cols = std::max(1, columns);
+    const int perColumn = std::max(1, (count + cols - 1) / cols);
+    for (int i = 0; i < count; ++i) {
+        auto* button = new QRadioButton(items.at(i), this);
+        button->installEventFilter(this);
+        m_group->addButton(button, i);
+        // Filled column by column, as a radio group with columns reads.
+        grid->addWidget(button, i % perColumn, i / perColumn);
+        m_buttons.append(button);
+    }
+    connect(m_group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
+        if (checked && id >= 0) {
+            userSelected(id);
+        }
+    });
+    updateTabStop();
+}
+
+int TRadioGroup::Count() const {
+    return static_cast<int>(m_buttons.size());
+}
+
+QRadioButton* TRadioGroup::Button(int index) const {
+    return index >= 0 && index < Count() ? m_buttons.at(index) : nullptr;
+}
+
+void TRadioGroup::SetItemIndex(int index) {
+    index = std::clamp(index, -1, Count() - 1);
+    if (index == m_itemIndex) {
+        return;
+    }
+    // The index changes before the button so that the toggle it causes is
+    // recognised as ours and not taken for a user's click.
+    m_itemIndex = index;
+    (index < 0 ? m_none : m_buttons.at(index))->setChecked(true);
+    updateTabStop();
+    if (index >= 0 && OnClick) {
+        OnClick(this);
+    }
+}
+
+void TRadioGroup::SetItemAccessibleNames(const QStringList& names) {
+    for (int i = 0; i < Count() && i < names.size(); ++i) {
+        m_buttons.at(i)->setAccessibleName(names.at(i));
+    }
+}
+
+QList<QWidget*> TRadioGroup::tabChain() const {
+    QList<QWidget*> chain;
+    for (QRadioButton* button : m_buttons) {
+        chain.append(button);
+    }
+    return chain;
+}
+
+void TRadioGroup::userSelected(int index) {
+    if (index != m_itemIndex) {
+        SetItemIndex(index);
+    }
+}
+
+// The group is one stop in the tab order: the selected item, or the first
+// when none is selected. The arrow keys move within the group.
+void TRadioGroup::updateTabStop() {
+    const int stop = std::max(0, m_itemIndex);
+    for (int i = 0; i < Count(); ++i) {
+        m_buttons.at(i)->setFocusPolicy(i == stop ? Qt::StrongFocus : Qt::ClickFocus);
+    }
+}
+
+bool TRadioGroup::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return QGroupBox::eventFilter(watched, event);
+    }
+    const auto* key = static_cast<QKeyEvent*>(event);
+    int step = 0;
+    switch (key->key()) {
+    case Qt::Key_Up:
+    case Qt::Key_Left:
+        step = -1;
+        break;
+    case Qt::Key_Down:
+    case Qt::Key_Right:
+        step = 1;
+        break;
+    default:
+        return QGroupBox::eventFilter(watched, event);
+    }
+    const int from = static_cast<int>(m_buttons.indexOf(static_cast<QRadioButton*>(watched)));
+    if (from < 0 || Count() == 0) {
+        return QGroupBox::eventFilter(watched, event);
+    }
+    // Wraps around and skips disabled items, like the system's radio groups.
+    for (int n = 1; n <= Count(); ++n) {
+        const int next = ((from + step * n) % Count() + Count()) % Count();
+        QRadioButton* button = m_buttons.at(next);
+        if (button->isEnabled()) {
+            button->setFocus(Qt::TabFocusReason);
+            userSelected(next);
+            break;
+        }
+    }
+    return true;
+}
+
+TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
+    setSizeGripEnabled(false);
+    m_label = new QLabel(this);
+    m_label->setObjectName(QStringLiteral("sbText"));
+    m_label->setTextFormat(Qt::PlainText);
+    m_label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    addWidget(m_label, 1);
+}
+
+QString TStatusBar::SimpleText() const {
+    return m_label->text();
+}
+
+void TStatusBar::SetSimpleText(const QString& text) {
+    m_label->setText(text);
+}
+
+void TStatusBar::SetDetail(const QString& detail) {
+    m_label->setToolTip(detail);
+}
+
+TImage::TImage(QWidget* parent) : QWidget(parent) {}
+
+void TImage::SetPicture(const QImage& picture) {
+    m_picture = picture.convertToFormat(QImage::Format_RGB32);
+    setFixedSize(m_picture.size());
+    update();
+}
+
+void TImage::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    painter.drawImage(0, 0, m_picture);
+}

@@ -1,0 +1,14 @@
+// Program entry: the application, the main window, the message loop, and the
+// save at the end under the same error handler as every event.
+#include "Application.h"
+#include "Form1.h"
+
+int main(int argc, char* argv[]) {
+    TApplication app(argc, argv);
+    TForm1 form;
+    Form1 = &form;
+    form.show();
+    const int result = TApplication::exec();
+    TApplication::runGuarded([&form] { form.FormDestroy(&form); });
+    return result;
+}

@@ -1,0 +1,46 @@
+# The main window TForm1 (its methods live in app/ and, for the GPS source
+# control, in gps/) and the program. Included by app/CMakeLists.txt.
+set(TESSARO_WINDOW_SOURCES
+    ${CMAKE_CURRENT_LIST_DIR}/Application.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Form1.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/HelpText.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Settings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Widgets.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Win1252.cpp
+    ${PROJECT_SOURCE_DIR}/gps/FormGpsControl.cpp)
+# The page handlers; placeholders until they exist.
+if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/FormPages.cpp)
+    list(APPEND TESSARO_WINDOW_SOURCES ${CMAKE_CURRENT_LIST_DIR}/FormPages.cpp)
+else()
+    list(APPEND TESSARO_WINDOW_SOURCES ${CMAKE_CURRENT_LIST_DIR}/FormPagesStub.cpp)
+endif()
+
+add_library(tessaro_window STATIC ${TESSARO_WINDOW_SOURCES})
+target_include_directories(tessaro_window PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(tessaro_window PUBLIC tessaro_pagecalc tessaro_gps Qt6::Widgets)
+if(TARGET tessaro_serial)
+    target_link_libraries(tessaro_window PUBLIC tessaro_serial)
+endif()
+# The About page's version line: the project's four numbers (absent ones are 0).
+foreach(part MAJOR MINOR PATCH TWEAK)
+    set(TESSARO_VERSION_${part} 0)
+    if(NOT "${PROJECT_VERSION_${part}}" STREQUAL "")
+        set(TESSARO_VERSION_${part} ${PROJECT_VERSION_${part}})
+    endif()
+endforeach()
+target_compile_definitions(tessaro_window PRIVATE
+    TESSARO_VERSION_MAJOR=${TESSARO_VERSION_MAJOR} TESSARO_VERSION_MINOR=${TESSARO_VERSION_MINOR}
+    TESSARO_VERSION_PATCH=${TESSARO_VERSION_PATCH} TESSARO_VERSION_TWEAK=${TESSARO_VERSION_TWEAK})
+
+add_executable(tessaro WIN32 ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
+target_link_libraries(tessaro PRIVATE tessaro_window)
+# The pictures are an object library: linked directly, so their initialiser stays.
+if(TARGET tessaro_resources)
+    target_link_libraries(tessaro PRIVATE tessaro_resources)
+endif()
+if(WIN32)
+    # The same numbers as the executable's version resource.
+    configure_file(${CMAKE_CURRENT_LIST_DIR}/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/version.rc
+                   @ONLY)
+    target_sources(tessaro PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/version.rc)
+endif()
