@@ -1,0 +1,25 @@
+// Reads back the line settings of a terminal through termios2, which the
+// C library's <termios.h> cannot include alongside.
+#pragma once
+
+namespace tessaro::test {
+
+struct LineReadBack {
+    bool ok = false;
+    unsigned inputSpeed = 0;
+    unsigned outputSpeed = 0;
+    bool rtsCts = false;
+    bool parityCheck = false;
+    bool xonXoff = false; // both directions
+    bool breakInterrupt = false;
+    bool hangUpOnClose = false;
+    bool local = false;
+    bool receiver = false;
+    bool raw = false; // no canonical input, echo or output processing
+    unsigned char xonChar = 0;
+    unsigned char xoffChar = 0;
+};
+
+LineReadBack readLine(int fd);
+
+} // namespace tessaro::test

@@ -1,0 +1,329 @@
+// TSerial on pseudo-terminal pairs: the real Linux serial layer, the event
+// thread's wait and wake-up, and the framing of bytes written to the master.
+#include "PtyReadBack.h"
+#include "SerialTestSupport.h"
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <chrono>
+#include <fstream>
+#include <thread>
+
+using tessaro::test::ErrorBoxes;
+using tessaro::test::readLine;
+using tessaro::test::settle;
+using tessaro::test::waitUntil;
+using namespace std::chrono_literals;
+
+namespace {
+
+class SerialPty : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        // Writes must never block the test when nobody reads the slave.
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        path = ::ttyname(slave);
+        serial = makeSerial();
+    }
+
+    void TearDown() override {
+        serial.reset();
+        if (master >= 0)
+            ::close(master);
+        ::close(slave);
+    }
+
+    std::unique_ptr<TSerial> makeSerial() {
+        auto s = std::make_unique<TSerial>();
+        s->setObjectName("Serial1");
+        s->SetPortResolver([p = path](int) { return p; });
+        s->SetNotifyErrors(neEvent);
+        s->OnError = [this](TSerial* sender) { errors.push_back(sender->ErrorCode()); };
+        return s;
+    }
+
+    void frameNmea() {
+        serial->SetRxEventMode(rxMessage);
+        serial->SetMessageStartChar('$');
+        serial->SetMessageEndChar('\r');
+        serial->SetMessageAppendCount(0);
+        serial->OnMessage = [this](TSerial*, std::string m) { messages.push_back(std::move(m)); };
+    }
+
+    void send(const std::string& bytes) {
+        ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+
+    ErrorBoxes boxes;
+    int master = -1;
+    int slave = -1;
+    std::string path;
+    std::unique_ptr<TSerial> serial;
+    std::vector<int> errors;
+    std::vector<std::string> messages;
+};
+
+TEST_F(SerialPty, OpenAppliesARawLineAndCloseReleasesTheDevice) {
+    serial->SetActive(true);
+    ASSERT_TRUE(serial->Active());
+    EXPECT_TRUE(errors.empty()) << errors.front();
+    const auto line = readLine(slave);
+    ASSERT_TRUE(line.ok);
+    EXPECT_EQ(line.outputSpeed, 9600u);
+    EXPECT_EQ(line.inputSpeed, 9600u);
+    EXPECT_TRUE(line.raw);
+    EXPECT_TRUE(line.local);
+    EXPECT_TRUE(line.receiver);
+    EXPECT_TRUE(line.parityCheck);
+    EXPECT_FALSE(line.breakInterrupt);
+    EXPECT_FALSE(line.hangUpOnClose);
+    EXPECT_FALSE(line.rtsCts || line.xonXoff);
+
+    serial->SetActive(false);
+    EXPECT_FALSE(serial->Active());
+    const int other = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(other, 0);
+    EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0) << "the lock went with the close";
+    ::close(other);
+
+    serial->SetActive(true);
+    EXPECT_TRUE(serial->Active());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SerialPty, EveryValidRateReachesTheDevice) {
+    serial->SetActive(true);
+    for (int rate : {110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600,
+                     115200, 128000, 256000}) {
+        serial->SetBaudrate(rate);
+        const auto line = readLine(slave);
+        EXPECT_EQ(line.outputSpeed, static_cast<unsigned>(rate));
+        EXPECT_EQ(line.inputSpeed, static_cast<unsigned>(rate));
+    }
+    EXPECT_TRUE(serial->Active());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SerialPty, FlowControlAndParityCheckReachTheDevice) {
+    serial->SetActive(true);
+    serial->SetFlowMode(fcRTS_CTS);
+    EXPECT_TRUE(readLine(slave).rtsCts);
+    serial->SetFlowMode(fcXON_XOF);
+    auto line = readLine(slave);
+    EXPECT_FALSE(line.rtsCts);
+    EXPECT_TRUE(line.xonXoff);
+    EXPECT_EQ(line.xonChar, 0x11);
+    EXPECT_EQ(line.xoffChar, 0x13);
+    serial->SetCheckParity(false);
+    EXPECT_FALSE(readLine(slave).parityCheck);
+    // Framing the pty cannot show (it keeps 8 bits, no parity) must not fail.
+    serial->SetParity(paMark);
+    serial->SetDataBits(d8bit);
+    serial->SetStopBits(st2bit);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(serial->Active());
+}
+
+TEST_F(SerialPty, DtrDsrHandshakeIsReportedOnceAndThePortStaysOpen) {
+    serial->SetFlowMode(fcDTR_DSR);
+    serial->SetActive(true);
+    EXPECT_TRUE(serial->Active());
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], EOPNOTSUPP);
+    EXPECT_EQ(readLine(slave).outputSpeed, 9600u) << "the rest was applied";
+}
+
+TEST_F(SerialPty, SecondOpenerIsKeptOut) {
+    serial->SetActive(true);
+    auto second = makeSerial();
+    second->SetActive(true);
+    EXPECT_FALSE(second->Active());
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0] == EAGAIN || errors[0] == EBUSY) << errors[0];
+    EXPECT_EQ(second->ErrorCode(), errors[0]);
+    EXPECT_EQ(serial->ErrorCode(), 0);
+    EXPECT_TRUE(serial->Active());
+}
+
+TEST_F(SerialPty, MissingDeviceIsReportedOnce) {
+    serial->SetPortResolver(
+        [](int port) { return "/dev/tessaro-missing-" + std::to_string(port); });
+    serial->SetActive(true);
+    EXPECT_FALSE(serial->Active());
+    EXPECT_EQ(errors, std::vector<int>{ENOENT});
+    EXPECT_EQ(serial->ErrorCode(), ENOENT);
+}
+
+TEST_F(SerialPty, DefaultPortNamesFollowTheResolver) {
+    TSerial plain;
+    EXPECT_EQ(plain.devicePath(), "/dev/ttyS0");
+    plain.SetPort(4);
+    EXPECT_EQ(plain.devicePath(), "/dev/ttyS3");
+}
+
+TEST_F(SerialPty, SentenceIsFramedFromDollarThroughCarriageReturn) {
+    frameNmea();
+    serial->SetActive(true);
+    send("xy$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F\r\n");
+    ASSERT_TRUE(waitUntil([&] { return messages.size() == 1; }));
+    EXPECT_EQ(messages[0], "$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F\r");
+}
+
+TEST_F(SerialPty, RecordedSentencesArriveOneMessageEach) {
+    std::ifstream in(TESSARO_NMEA_SAMPLE, std::ios::binary);
+    if (!in)
+        GTEST_SKIP() << "no recording at " << TESSARO_NMEA_SAMPLE;
+    std::vector<std::string> sentences;
+    std::string line;
+    while (sentences.size() < 300 && std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.size() > 1 && line[0] == '$' && line.find('$', 1) == std::string::npos)
+            sentences.push_back(line + "\r");
+    }
+    frameNmea();
+    serial->SetActive(true);
+    for (std::size_t i = 0; i < sentences.size(); ++i) {
+        // Keep the backlog well inside the pty's buffer.
+        ASSERT_TRUE(waitUntil([&] { return messages.size() + 20 >= i; }));
+        send(sentences[i] + "\n");
+    }
+    ASSERT_TRUE(waitUntil([&] { return messages.size() >= sentences.size(); }, 10000));
+    EXPECT_EQ(messages, sentences);
+}
+
+TEST_F(SerialPty, ReceivedDataModeCallsOncePerEventAndLeavesTheBytes) {
+    int calls = 0;
+    serial->OnRxData = [&](TSerial*) { ++calls; };
+    serial->SetActive(true);
+    send("0123456789");
+    ASSERT_TRUE(waitUntil([&] { return calls == 1; }));
+    settle(200);
+    EXPECT_EQ(calls, 1) << "unread bytes must not raise further events";
+    EXPECT_EQ(serial->RxWaiting(), 10);
+    EXPECT_EQ(serial->TxWaiting(), 0);
+    send("abc");
+    ASSERT_TRUE(waitUntil([&] { return calls == 2; }));
+    EXPECT_EQ(serial->RxWaiting(), 13);
+    serial->SetActive(false);
+    EXPECT_EQ(serial->RxWaiting(), 0);
+}
+
+TEST_F(SerialPty, UnassignedOnMessageReadsNothing) {
+    frameNmea();
+    serial->OnMessage = nullptr;
+    serial->SetActive(true);
+    send("$GP");
+    ASSERT_TRUE(waitUntil([&] { return serial->RxWaiting() == 3; }));
+    settle(100);
+    EXPECT_EQ(serial->RxWaiting(), 3);
+    serial->OnMessage = [this](TSerial*, std::string m) { messages.push_back(std::move(m)); };
+    send("GLL\r");
+    ASSERT_TRUE(waitUntil([&] { return messages.size() == 1; }));
+    EXPECT_EQ(messages[0], "$GPGLL\r");
+}
+
+TEST_F(SerialPty, HalfMessageContinuesAfterCloseAndReopen) {
+    frameNmea();
+    serial->SetActive(true);
+    send("$GP");
+    ASSERT_TRUE(waitUntil([&] { return serial->RxWaiting() == 0; }));
+    settle(20);
+    serial->SetActive(false);
+    serial->SetActive(true);
+    send("GLL\r");
+    ASSERT_TRUE(waitUntil([&] { return messages.size() == 1; }));
+    EXPECT_EQ(messages[0], "$GPGLL\r");
+}
+
+double cpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+TEST_F(SerialPty, HangUpIsReportedWithoutSpinning) {
+    serial->SetActive(true);
+    ::close(master);
+    master = -1;
+    ASSERT_TRUE(waitUntil([&] { return !errors.empty(); }));
+    const std::size_t first = errors.size();
+    const double cpuBefore = cpuSeconds();
+    const auto start = std::chrono::steady_clock::now();
+    settle(1000);
+    const double wall =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double cpu = cpuSeconds() - cpuBefore;
+    const std::size_t reports = errors.size() - first;
+    EXPECT_GE(reports, 3u);
+    EXPECT_LE(reports, static_cast<std::size_t>(wall * 10) + 1) << "at most one per 100 ms";
+    EXPECT_LT(cpu, 0.3 * wall) << "the failing port must not burn a core";
+    EXPECT_EQ(serial->ErrorCode(), EIO);
+    serial->SetActive(false);
+    EXPECT_FALSE(serial->Active());
+}
+
+TEST_F(SerialPty, CloseTakesMilliseconds) {
+    frameNmea();
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        const std::string sentence = "$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F\r\n";
+        while (!stop) {
+            (void)::write(master, sentence.data(), sentence.size());
+            std::this_thread::sleep_for(1ms);
+        }
+    });
+    std::vector<std::chrono::steady_clock::duration> took;
+    for (int i = 0; i < 20; ++i) {
+        serial->SetActive(true);
+        settle(5);
+        const auto start = std::chrono::steady_clock::now();
+        serial->SetActive(false);
+        took.push_back(std::chrono::steady_clock::now() - start);
+    }
+    stop = true;
+    writer.join();
+    std::sort(took.begin(), took.end());
+    EXPECT_LT(took[took.size() / 2], 75ms) << "the close must not wait a whole poll period";
+    EXPECT_LT(took.back(), 1000ms);
+    EXPECT_FALSE(messages.empty());
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(SerialPty, DestructionWhileDataStreams) {
+    frameNmea();
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        while (!stop) {
+            (void)::write(master, "$A\r\n", 4);
+            std::this_thread::sleep_for(200us);
+        }
+    });
+    for (int i = 0; i < 10; ++i) {
+        auto s = makeSerial();
+        s->SetRxEventMode(rxMessage);
+        s->SetMessageStartChar('$');
+        s->SetMessageEndChar('\r');
+        int got = 0;
+        s->OnMessage = [&](TSerial*, std::string) { ++got; };
+        s->SetActive(true);
+        EXPECT_TRUE(waitUntil([&] { return got > 0; }));
+        s.reset();
+    }
+    stop = true;
+    writer.join();
+    EXPECT_TRUE(errors.empty());
+}
+
+} // namespace

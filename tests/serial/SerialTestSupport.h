@@ -1,0 +1,42 @@
+// Helpers shared by the serial tests: bounded waits that keep the main
+// thread's event loop running (handlers arrive there), and a recorder that
+// takes the component's error boxes instead of showing them.
+#pragma once
+
+#include "Serial4.h"
+
+#include <QTest>
+
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tessaro::test {
+
+inline bool waitUntil(const std::function<bool()>& done, int boundMs = 3000) {
+    return QTest::qWaitFor(done, boundMs);
+}
+
+// Runs the event loop for a while, to show that something does NOT happen.
+inline void settle(int ms) {
+    QTest::qWait(ms);
+}
+
+struct ErrorBoxes {
+    std::vector<std::pair<std::string, std::string>> shown; // caption, text
+
+    ErrorBoxes() {
+        previous = setErrorBoxFunction([this](const std::string& caption, const std::string& text) {
+            shown.emplace_back(caption, text);
+        });
+    }
+    ~ErrorBoxes() { setErrorBoxFunction(previous); }
+    ErrorBoxes(const ErrorBoxes&) = delete;
+    ErrorBoxes& operator=(const ErrorBoxes&) = delete;
+
+private:
+    ErrorBoxFunction previous;
+};
+
+} // namespace tessaro::test
