@@ -52,13 +52,14 @@ public:
         occurred = 0;
         std::unique_lock<std::mutex> lock(m_p->m_mutex);
         ++m_p->m_waitsStarted;
-        if (m_p->m_failures.wait) {
-            m_p->m_cv.notify_all();
-            return m_p->m_failures.wait;
-        }
         m_p->m_waiting = true;
         m_p->m_cv.notify_all();
+        int rc = 0;
         for (;;) {
+            if (m_p->m_failures.wait) {
+                rc = m_p->m_failures.wait;
+                break;
+            }
             if (stale() || m_p->m_wake) {
                 m_p->m_wake = false;
                 break;
@@ -74,7 +75,7 @@ public:
         }
         m_p->m_waiting = false;
         m_p->m_cv.notify_all();
-        return 0;
+        return rc;
     }
 
     int modemStatus(std::uint32_t& bits) override {

@@ -202,19 +202,21 @@ TEST_F(SerialPty, RecordedSentencesArriveOneMessageEach) {
     EXPECT_EQ(messages, sentences);
 }
 
-TEST_F(SerialPty, ReceivedDataModeCallsOncePerEventAndLeavesTheBytes) {
+// The tty may wake its readers twice for one write (the data can reach the
+// line discipline in two pieces), so this counts events loosely; the fake
+// shows the exact once-per-event rule.
+TEST_F(SerialPty, ReceivedDataModeLeavesTheBytesAndDoesNotSpin) {
     int calls = 0;
     serial->OnRxData = [&](TSerial*) { ++calls; };
     serial->SetActive(true);
     send("0123456789");
-    ASSERT_TRUE(waitUntil([&] { return calls == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return calls >= 1 && serial->RxWaiting() == 10; }));
     settle(200);
-    EXPECT_EQ(calls, 1) << "unread bytes must not raise further events";
-    EXPECT_EQ(serial->RxWaiting(), 10);
+    EXPECT_LE(calls, 2) << "unread bytes must not keep raising events";
     EXPECT_EQ(serial->TxWaiting(), 0);
+    const int before = calls;
     send("abc");
-    ASSERT_TRUE(waitUntil([&] { return calls == 2; }));
-    EXPECT_EQ(serial->RxWaiting(), 13);
+    ASSERT_TRUE(waitUntil([&] { return calls > before && serial->RxWaiting() == 13; }));
     serial->SetActive(false);
     EXPECT_EQ(serial->RxWaiting(), 0);
 }

@@ -5,7 +5,9 @@
 
 #include "Serial4.h"
 
-#include <QTest>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QTimer>
 
 #include <functional>
 #include <string>
@@ -14,13 +16,24 @@
 
 namespace tessaro::test {
 
+// Posted handlers run as soon as they arrive (QTest::qWaitFor would sleep
+// 10 ms between rounds); the tick wakes the loop to look at the clock and at
+// state that other threads change.
 inline bool waitUntil(const std::function<bool()>& done, int boundMs = 3000) {
-    return QTest::qWaitFor(done, boundMs);
+    QDeadlineTimer deadline(boundMs);
+    QTimer tick;
+    tick.start(5);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
 }
 
 // Runs the event loop for a while, to show that something does NOT happen.
 inline void settle(int ms) {
-    QTest::qWait(ms);
+    waitUntil([] { return false; }, ms);
 }
 
 struct ErrorBoxes {
