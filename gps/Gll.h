@@ -41,6 +41,9 @@ constexpr std::size_t kFieldCapacity = 31;
 
 // Reads the fields after the tag: latitude, N/S, longitude, E/W, UTC time,
 // status. `sentence` runs from "$" through the carriage return as framed.
+// Numbers are read at fixed positions (ddmm.mmm, dddmm.mmm); positions past a
+// short field, and a time field shorter than hhmmss, count as "0". Never
+// throws for any input: a locator range error makes the fix invalid.
 GllFix readGll(const std::string& sentence, bool eightDigits);
 
 } // namespace tessaro

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace {
@@ -9,6 +10,7 @@ namespace {
 using namespace std::string_literals;
 using tessaro::Checksum;
 using tessaro::checksumOf;
+using tessaro::GllFix;
 using tessaro::isPositionSentence;
 using tessaro::readGll;
 
@@ -237,5 +239,25 @@ INSTANTIATE_TEST_SUITE_P(Table, ChecksumOf, testing::ValuesIn(checksumRows),
                          [](const testing::TestParamInfo<ChecksumRow>& info) {
                              return std::string(info.param.name);
                          });
+
+// Line noise of every byte value after a real tag: the reading must stay
+// inside its buffers and give well-formed texts, whatever arrives.
+TEST(ReadGllNoise, AnyBytesGiveWellFormedTexts) {
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<int> byte(0, 255), length(0, 700), comma(0, 7);
+    for (int round = 0; round < 3000; ++round) {
+        std::string sentence = round % 2 ? "$GPGLL," : "$GNGLL,";
+        for (int i = length(random); i > 0; --i) {
+            sentence += comma(random) == 0 ? ',' : static_cast<char>(byte(random));
+        }
+        const GllFix fix = readGll(sentence, round % 3 == 0);
+        ASSERT_EQ(fix.timeText.size(), 11u) << round;
+        ASSERT_EQ(fix.timeText.find('\0'), std::string::npos) << round;
+        ASSERT_EQ(fix.locator.find('\0'), std::string::npos) << round;
+        if (fix.valid) {
+            ASSERT_EQ(fix.locator.size(), round % 3 == 0 ? 8u : 6u) << round;
+        }
+    }
+}
 
 } // namespace
