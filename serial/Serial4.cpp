@@ -40,7 +40,9 @@ using namespace std::chrono_literals;
 
 TSerial::TSerial(QObject* owner)
     : QObject(owner), m_resolver([](int port) { return "/dev/ttyS" + std::to_string(port - 1); }),
-      m_platform(tessaro::systemSerialPlatform()), m_thread(std::make_unique<TEventThread>(this)) {}
+      m_platform(tessaro::systemSerialPlatform()),
+      m_mainQueue(std::make_unique<tessaro::MainThreadQueue>()),
+      m_thread(std::make_unique<TEventThread>(this)) {}
 
 TSerial::~TSerial() {
     SetActive(false);
@@ -350,28 +352,23 @@ bool TSerial::runOnMainThread(std::function<void()> fn) {
         bool done = false; // guarded by m_mutex
     };
     auto completion = std::make_shared<Completion>();
-    // A queued call with this as context is dropped if the component is
-    // destroyed first; calls keep their posting order.
-    QMetaObject::invokeMethod(
-        this,
-        [this, completion, fn = std::move(fn)] {
-            // Mark the call done even when the handler throws, so the event
-            // thread is never left waiting; the exception goes on to the
-            // application's handler.
-            struct Done {
-                TSerial* self;
-                std::shared_ptr<Completion> completion;
-                ~Done() {
-                    {
-                        std::lock_guard<std::mutex> lock(self->m_mutex);
-                        completion->done = true;
-                    }
-                    self->m_cv.notify_all();
+    m_mainQueue->post([this, completion, fn = std::move(fn)] {
+        // Mark the call done even when the handler throws, so the event
+        // thread is never left waiting; the exception goes on to the
+        // application's handler.
+        struct Done {
+            TSerial* self;
+            std::shared_ptr<Completion> completion;
+            ~Done() {
+                {
+                    std::lock_guard<std::mutex> lock(self->m_mutex);
+                    completion->done = true;
                 }
-            } done{this, completion};
-            fn();
-        },
-        Qt::QueuedConnection);
+                self->m_cv.notify_all();
+            }
+        } done{this, completion};
+        fn();
+    });
     std::unique_lock<std::mutex> lock(m_mutex);
     m_cv.wait(lock, [&] { return completion->done || m_closing || m_thread->Terminated(); });
     return completion->done;

@@ -11,6 +11,7 @@
 // main thread afterwards, in order.
 #pragma once
 
+#include "MainThreadQueue.h"
 #include "SerialPlatform.h"
 
 #include <QObject>
@@ -210,5 +211,7 @@ private:
     std::atomic<bool> m_closing{false};            // written under m_mutex
     bool m_threadActive = false;                   // guarded by m_mutex
 
+    // Calls still queued when the component goes are dropped with it.
+    std::unique_ptr<tessaro::MainThreadQueue> m_mainQueue;
     std::unique_ptr<TEventThread> m_thread;
 };

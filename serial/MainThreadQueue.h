@@ -1,0 +1,41 @@
+// Calls posted from the event thread, run in order on the thread that created
+// the queue (the window thread).
+//
+// The calls travel through this queue's own mutex and an eventfd watched by a
+// QSocketNotifier rather than through Qt's posted events: ThreadSanitizer
+// cannot see the locking inside the uninstrumented Qt library and would
+// report every handed-over call as a race.
+#pragma once
+
+#include <QObject>
+
+#include <deque>
+#include <functional>
+#include <mutex>
+
+class QSocketNotifier;
+
+namespace tessaro {
+
+class MainThreadQueue : public QObject {
+    Q_OBJECT
+public:
+    explicit MainThreadQueue(QObject* parent = nullptr);
+    ~MainThreadQueue() override;
+    MainThreadQueue(const MainThreadQueue&) = delete;
+    MainThreadQueue& operator=(const MainThreadQueue&) = delete;
+
+    // Any thread. Calls still queued when the queue is destroyed never run.
+    void post(std::function<void()> call);
+
+private:
+    void runNext();
+    void wake();
+
+    std::mutex m_mutex;
+    std::deque<std::function<void()>> m_calls;
+    int m_wakefd = -1;
+    QSocketNotifier* m_notifier = nullptr;
+};
+
+} // namespace tessaro
