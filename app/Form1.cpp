@@ -56,14 +56,14 @@ QLabel* makeLabel(const char* name, const QString& text, QWidget* parent) {
     return label;
 }
 
-// Wide enough for `maxLength` digits and the frame, not the style's default width.
+// Wide enough for `widthChars` characters and the frame, not the style's default width.
 QLineEdit* makeEdit(const char* name, int maxLength, int widthChars, QWidget* parent) {
     auto* edit = named(new QLineEdit(parent), name);
     if (maxLength > 0) {
         edit->setMaxLength(maxLength);
     }
     const QFontMetrics metrics(parent->font());
-    edit->setFixedWidth(metrics.horizontalAdvance(QString(widthChars, QLatin1Char('W'))) + 12);
+    edit->setFixedWidth(metrics.horizontalAdvance(QString(widthChars + 1, QLatin1Char('0'))) + 10);
     return edit;
 }
 
@@ -172,23 +172,23 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     Button1->setAutoDefault(true);
     PageControl1->setCornerWidget(Button1, Qt::TopRightCorner);
 
-    // The pages' own mnemonics are registered first, the tabs' last: a key
-    // that both use (Alt+L, Alt+C) goes to the tab first, as on the system's
-    // page controls.
+    // The tabs' mnemonics are registered before the pages' own: a key that
+    // both use (Alt+L, Alt+S, Alt+C) goes to the tab first, as on the system's
+    // page controls; pressed again, it reaches the control on the page.
+    const QStringList captions = {QStringLiteral("&Lat/Long"),   QStringLiteral("&QTH Locator"),
+                                  QStringLiteral("&Setup"),      QStringLiteral("&GPS"),
+                                  QStringLiteral("&About/Help"), QStringLiteral("&Car")};
+    for (int i = 0; i < captions.size(); ++i) {
+        auto* page = new QWidget;
+        page->setObjectName(QStringLiteral("page%1").arg(i));
+        PageControl1->addTab(page, captions.at(i));
+    }
     buildLatLongPage();
     buildQthPage();
     buildSetupPage();
     buildGpsPage();
     buildAboutPage();
     buildCarPage();
-    const QStringList captions = {QStringLiteral("&Lat/Long"),   QStringLiteral("&QTH Locator"),
-                                  QStringLiteral("&Setup"),      QStringLiteral("&GPS"),
-                                  QStringLiteral("&About/Help"), QStringLiteral("&Car")};
-    for (int i = 0; i < captions.size(); ++i) {
-        auto* page = PageControl1->findChild<QWidget*>(QStringLiteral("page%1").arg(i),
-                                                       Qt::FindDirectChildrenOnly);
-        PageControl1->addTab(page, captions.at(i));
-    }
     showPageFromCode(5);
 
     setLatLongTabOrder();
@@ -215,7 +215,7 @@ TForm1::~TForm1() {
 }
 
 void TForm1::buildLatLongPage() {
-    auto* page = named(new QWidget(PageControl1), "page0");
+    QWidget* page = PageControl1->widget(0);
     auto* grid = new QGridLayout(page);
     grid->setContentsMargins(6, 4, 6, 4);
     grid->setHorizontalSpacing(6);
@@ -228,10 +228,10 @@ void TForm1::buildLatLongPage() {
 
     const QStringList ns = {QStringLiteral("&N"), QStringLiteral("&S")};
     const QStringList ew = {QStringLiteral("&E"), QStringLiteral("&W")};
-    rgFmLat = named(new TRadioGroup(QStringLiteral("&Lat"), ns, 2, page), "rgFmLat");
-    rgFmLon = named(new TRadioGroup(QStringLiteral("Lon"), ew, 2, page), "rgFmLon");
-    rgToLat = named(new TRadioGroup(QStringLiteral("&Lat"), ns, 2, page), "rgToLat");
-    rgToLon = named(new TRadioGroup(QStringLiteral("Lon"), ew, 2, page), "rgToLon");
+    rgFmLat = named(new TRadioGroup(QStringLiteral("&Lat"), ns, 1, page), "rgFmLat");
+    rgFmLon = named(new TRadioGroup(QStringLiteral("Lon"), ew, 1, page), "rgFmLon");
+    rgToLat = named(new TRadioGroup(QStringLiteral("&Lat"), ns, 1, page), "rgToLat");
+    rgToLon = named(new TRadioGroup(QStringLiteral("Lon"), ew, 1, page), "rgToLon");
     for (TRadioGroup* group : {rgFmLat, rgFmLon, rgToLat, rgToLon}) {
         group->SetItemIndex(0);
     }
@@ -310,7 +310,7 @@ void TForm1::buildLatLongPage() {
 }
 
 void TForm1::buildQthPage() {
-    auto* page = named(new QWidget(PageControl1), "page1");
+    QWidget* page = PageControl1->widget(1);
     auto* grid = new QGridLayout(page);
     grid->setContentsMargins(6, 4, 6, 4);
     grid->setHorizontalSpacing(8);
@@ -393,7 +393,7 @@ void TForm1::buildQthPage() {
 }
 
 void TForm1::buildSetupPage() {
-    auto* page = named(new QWidget(PageControl1), "page2");
+    QWidget* page = PageControl1->widget(2);
     auto* grid = new QGridLayout(page);
     grid->setContentsMargins(6, 4, 6, 4);
 
@@ -432,7 +432,7 @@ void TForm1::buildSetupPage() {
 }
 
 void TForm1::buildGpsPage() {
-    auto* page = named(new QWidget(PageControl1), "page3");
+    QWidget* page = PageControl1->widget(3);
     auto* grid = new QGridLayout(page);
     grid->setContentsMargins(6, 4, 6, 4);
     grid->setVerticalSpacing(0);
@@ -481,7 +481,7 @@ void TForm1::buildGpsPage() {
 }
 
 void TForm1::buildAboutPage() {
-    auto* page = named(new QWidget(PageControl1), "page4");
+    QWidget* page = PageControl1->widget(4);
     auto* grid = new QGridLayout(page);
     grid->setContentsMargins(6, 4, 6, 4);
 
@@ -518,7 +518,7 @@ void TForm1::buildAboutPage() {
 }
 
 void TForm1::buildCarPage() {
-    auto* page = named(new QWidget(PageControl1), "page5");
+    QWidget* page = PageControl1->widget(5);
     auto* outer = new QVBoxLayout(page);
     outer->setContentsMargins(6, 4, 6, 4);
     carContent = named(new QWidget(page), "carContent");
@@ -566,15 +566,16 @@ void TForm1::buildCarPage() {
     heading->addStretch(1);
     grid->addWidget(Label11, 0, 0, 1, 2);
     grid->addLayout(heading, 1, 0, 1, 2);
-    grid->addWidget(pb1, 2, 0);
-    grid->addWidget(btEnterCurrHead, 2, 1);
-    grid->addItem(new QSpacerItem(0, 6), 3, 0);
-    grid->addWidget(Label25, 4, 0, 1, 2);
-    grid->addWidget(Label26, 5, 0);
-    grid->addWidget(lbRelbear, 5, 1);
-    grid->addWidget(Label27, 6, 0);
-    grid->addWidget(lbRelDist, 6, 1);
-    grid->setRowStretch(7, 1);
+    grid->addWidget(pb1, 2, 0, 1, 2);
+    grid->addWidget(btEnterCurrHead, 3, 0, Qt::AlignLeft);
+    grid->addItem(new QSpacerItem(0, 6), 4, 0);
+    grid->addWidget(Label25, 5, 0, 1, 2);
+    grid->addWidget(Label26, 6, 0);
+    grid->addWidget(lbRelbear, 6, 1);
+    grid->addWidget(Label27, 7, 0);
+    grid->addWidget(lbRelDist, 7, 1);
+    grid->setRowStretch(8, 1);
+    grid->setColumnStretch(1, 1);
     carContent->hide();
 }
 

@@ -1,0 +1,160 @@
+// The settings store: value types on the text store, failed and killed saves.
+#include "Settings.h"
+#include "window_fixture.h"
+
+#include <QElapsedTimer>
+#include <QProcess>
+
+namespace {
+
+using tessaro::SettingsError;
+using tessaro::SettingsStore;
+
+class Store : public WindowFixture {};
+
+struct IntegerCase {
+    const char* name;
+    const char* line; // the stored line of "Units"
+    int value;
+    const char* error; // nullptr: reads as value
+};
+
+class IntegerRead : public WindowFixture, public ::testing::WithParamInterface<IntegerCase> {};
+
+TEST_P(IntegerRead, TakesOnlyAWhole32BitNumber) {
+    writeStoreText(GetParam().line);
+    SettingsStore store;
+    if (GetParam().error == nullptr) {
+        EXPECT_EQ(store.readInteger("Units"), GetParam().value);
+        return;
+    }
+    try {
+        store.readInteger("Units");
+        ADD_FAILURE() << "no error";
+    } catch (const SettingsError& error) {
+        EXPECT_EQ(QString::fromLatin1(error.what()), QString::fromUtf8(GetParam().error));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Texts, IntegerRead,
+    ::testing::Values(
+        IntegerCase{"Plain", "Units=2\n", 2, nullptr},
+        IntegerCase{"Negative", "Units=-1\n", -1, nullptr},
+        IntegerCase{"Largest", "Units=2147483647\n", 2147483647, nullptr},
+        IntegerCase{"Smallest", "Units=-2147483648\n", -2147483647 - 1, nullptr},
+        IntegerCase{"Missing", "", 0, "Konnte Daten f\u00FCr 'Units' nicht holen"},
+        IntegerCase{"Word", "Units=two\n", 0, "Ung\u00FCltiger Datentyp f\u00FCr 'Units'"},
+        IntegerCase{"TrailingLetters", "Units=2km\n", 0,
+                    "Ung\u00FCltiger Datentyp f\u00FCr 'Units'"},
+        IntegerCase{"Fraction", "Units=2.5\n", 0, "Ung\u00FCltiger Datentyp f\u00FCr 'Units'"},
+        IntegerCase{"Empty", "Units=\n", 0, "Ung\u00FCltiger Datentyp f\u00FCr 'Units'"},
+        IntegerCase{"TooLarge", "Units=2147483648\n", 0,
+                    "Ung\u00FCltiger Datentyp f\u00FCr 'Units'"},
+        IntegerCase{"List", "Units=1, 2\n", 0, "Ung\u00FCltiger Datentyp f\u00FCr 'Units'"},
+        IntegerCase{"Bytes", "Units=@ByteArray(2)\n", 0,
+                    "Ung\u00FCltiger Datentyp f\u00FCr 'Units'"}),
+    [](const ::testing::TestParamInfo<IntegerCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Store, StringsReadAsTextMissingAsEmptyOtherTypesFail) {
+    writeStoreText("qthloc=JN49kw\nFmLatitudeDeg=\"4,9\"\nFmLatitudeMin=1, 2\n"
+                   "FmLatitudeSec=@ByteArray(12)\nUnits=2\n");
+    SettingsStore store;
+    EXPECT_TRUE(store.keyExists());
+    EXPECT_EQ(store.readString("qthloc"), QStringLiteral("JN49kw"));
+    EXPECT_EQ(store.readString("FmLatitudeDeg"), QStringLiteral("4,9"));
+    EXPECT_EQ(store.readString("FmLongitudeDeg"), QString());
+    EXPECT_EQ(store.readString("Units"), QStringLiteral("2")); // the text store has only text
+    EXPECT_THROW(store.readString("FmLatitudeMin"), SettingsError);
+    EXPECT_THROW(store.readString("FmLatitudeSec"), SettingsError);
+    EXPECT_TRUE(store.readBool("Units"));
+}
+
+TEST_F(Store, NoGroupMeansNoKey) {
+    SettingsStore empty;
+    EXPECT_FALSE(empty.keyExists());
+    ASSERT_TRUE(QDir().mkpath(m_dir.path() + QStringLiteral("/Veltmark-soft")));
+    QFile file(storePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("[v0]\nUnits=1\n");
+    file.close();
+    SettingsStore other;
+    EXPECT_FALSE(other.keyExists());
+}
+
+TEST_F(Store, TextsSurviveTheRoundTripExactly) {
+    {
+        SettingsStore store;
+        store.writeString("qthloc", QString::fromUtf8(" a,b=c;\"\u00B0 "));
+        store.writeString("FmLatitudeDeg", QString());
+        store.writeInteger("Units", -1);
+        store.writeBool("center", true);
+        store.flush();
+    }
+    SettingsStore store;
+    EXPECT_EQ(store.readString("qthloc"), QString::fromUtf8(" a,b=c;\"\u00B0 "));
+    EXPECT_EQ(store.readString("FmLatitudeDeg"), QString());
+    EXPECT_EQ(store.readInteger("Units"), -1);
+    EXPECT_EQ(store.readInteger("center"), 1);
+}
+
+TEST_F(Store, AnUnwritableStoreNamesTheFirstValue) {
+    // A plain file where the folder should be: no write can succeed, not even as root.
+    QFile blocker(m_dir.path() + QStringLiteral("/blocked"));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    useSettingsDir(m_dir.path() + QStringLiteral("/blocked"));
+    {
+        TForm1 form;
+        form.FormClose(&form);
+        try {
+            form.FormDestroy(&form);
+            ADD_FAILURE() << "the failed save was not reported";
+        } catch (const SettingsError& error) {
+            EXPECT_EQ(QString::fromLatin1(error.what()),
+                      QString::fromUtf8("Konnte Daten f\u00FCr 'FmLatitudeDeg' nicht setzen"));
+        }
+        TApplication::runGuarded([&form] { form.FormDestroy(&form); });
+    }
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_EQ(m_errors.at(0),
+              QString::fromUtf8("Konnte Daten f\u00FCr 'FmLatitudeDeg' nicht setzen."));
+}
+
+TEST_F(Store, AKilledSaveLeavesAWholeStore) {
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        QProcess saver;
+        saver.start(QStringLiteral(SETTINGS_SAVE_LOOP), {m_dir.path()});
+        ASSERT_TRUE(saver.waitForStarted(10000));
+        int saves = 0;
+        QElapsedTimer waited;
+        waited.start();
+        const int wanted = 20 + attempt * 7;
+        while (saves < wanted && waited.elapsed() < 20000) {
+            saver.waitForReadyRead(1000);
+            saves += static_cast<int>(saver.readAllStandardOutput().count('\n'));
+        }
+        saver.kill(); // SIGKILL, wherever the save is
+        ASSERT_TRUE(saver.waitForFinished(10000));
+        ASSERT_GE(saves, wanted) << "the saver did not get going";
+
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+                           QStringLiteral("Veltmark-soft"), QStringLiteral("tessaro"));
+        EXPECT_EQ(settings.status(), QSettings::NoError);
+        const auto store = readStore();
+        ASSERT_EQ(store.size(), 16) << "attempt " << attempt;
+        // All sixteen values come from one and the same round.
+        const int round = store.value(QStringLiteral("target")).toInt();
+        EXPECT_GE(round, saves);
+        const QString text = QString(round % 200, QLatin1Char('x')) + QString::number(round);
+        for (const char* name : {"FmLatitudeDeg", "FmLongitudeSec", "qthloc"}) {
+            EXPECT_EQ(store.value(QLatin1String(name)).toString(), text) << name;
+        }
+        for (const char* name : {"FmLatitude_NS", "Units", "comport", "actpage"}) {
+            EXPECT_EQ(store.value(QLatin1String(name)).toInt(), round) << name;
+        }
+        EXPECT_EQ(store.value(QStringLiteral("center")).toInt(), round % 2);
+    }
+}
+
+} // namespace

@@ -1,0 +1,699 @@
+// The main window driven as a user drives it: keys, clicks, start-up, closing.
+#include "Form1.h"
+#include "HelpText.h"
+#include "Widgets.h"
+#include "Win1252.h"
+#include "window_fixture.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <stdexcept>
+
+namespace {
+
+// On the circle of the item, where a user clicks (the button may be wider than its label).
+void clickItem(TRadioGroup* group, int index) {
+    QRadioButton* button = group->Button(index);
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+}
+
+// --- the radio group on its own -------------------------------------------------------------
+
+struct IndexCase {
+    const char* name;
+    int start;
+    int set;
+    int expected;
+    int clicks;
+};
+
+class RadioGroupIndex : public ::testing::TestWithParam<IndexCase> {};
+
+TEST_P(RadioGroupIndex, ClampsAndClicksOnlyOnChangeToAnItem) {
+    const IndexCase& c = GetParam();
+    TRadioGroup group(
+        QStringLiteral("g"),
+        {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), QStringLiteral("d")}, 2);
+    group.SetItemIndex(c.start);
+    int clicks = 0;
+    QObject* sender = nullptr;
+    group.OnClick = [&](QObject* s) {
+        ++clicks;
+        sender = s;
+    };
+    group.SetItemIndex(c.set);
+    EXPECT_EQ(group.ItemIndex(), c.expected);
+    EXPECT_EQ(clicks, c.clicks);
+    if (clicks > 0) {
+        EXPECT_EQ(sender, &group);
+    }
+    for (int i = 0; i < group.Count(); ++i) {
+        EXPECT_EQ(group.Button(i)->isChecked(), i == c.expected) << "item " << i;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, RadioGroupIndex,
+    ::testing::Values(IndexCase{"NoneToItem", -1, 2, 2, 1}, IndexCase{"ItemToOther", 0, 1, 1, 1},
+                      IndexCase{"SameIndex", 1, 1, 1, 0}, IndexCase{"ToNone", 1, -1, -1, 0},
+                      IndexCase{"BelowMinusOne", 1, -7, -1, 0},
+                      IndexCase{"PastEndClampsToLast", 0, 7, 3, 1},
+                      IndexCase{"PastEndWhenLastAlready", 3, 9, 3, 0},
+                      IndexCase{"NoneStaysNone", -1, -5, -1, 0}),
+    [](const ::testing::TestParamInfo<IndexCase>& info) { return std::string(info.param.name); });
+
+TEST(RadioGroup, UserClicksAndArrowKeysSelectAndClickOnce) {
+    TRadioGroup group(QStringLiteral("g"),
+                      {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")}, 1);
+    int clicks = 0;
+    group.OnClick = [&](QObject*) { ++clicks; };
+    group.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&group));
+
+    clickItem(&group, 1);
+    EXPECT_EQ(group.ItemIndex(), 1);
+    EXPECT_EQ(clicks, 1);
+    clickItem(&group, 1); // already selected
+    EXPECT_EQ(clicks, 1);
+
+    QTest::keyClick(group.Button(1), Qt::Key_Down);
+    EXPECT_EQ(group.ItemIndex(), 2);
+    QTest::keyClick(group.Button(2), Qt::Key_Down); // wraps to the first
+    EXPECT_EQ(group.ItemIndex(), 0);
+    QTest::keyClick(group.Button(0), Qt::Key_Up);
+    EXPECT_EQ(group.ItemIndex(), 2);
+    EXPECT_EQ(clicks, 4);
+    EXPECT_TRUE(group.Button(2)->hasFocus() || !group.isActiveWindow());
+
+    group.Button(1)->setEnabled(false);
+    QTest::keyClick(group.Button(2), Qt::Key_Up); // skips the disabled item
+    EXPECT_EQ(group.ItemIndex(), 0);
+}
+
+TEST(RadioGroup, IsOneTabStopAtTheSelectedItem) {
+    TRadioGroup group(QStringLiteral("g"), {QStringLiteral("a"), QStringLiteral("b")}, 2);
+    EXPECT_TRUE(group.Button(0)->focusPolicy() & Qt::TabFocus); // none selected: the first
+    EXPECT_FALSE(group.Button(1)->focusPolicy() & Qt::TabFocus);
+    group.SetItemIndex(1);
+    EXPECT_FALSE(group.Button(0)->focusPolicy() & Qt::TabFocus);
+    EXPECT_TRUE(group.Button(1)->focusPolicy() & Qt::TabFocus);
+}
+
+// --- texts at the window's edge ---------------------------------------------------------------
+
+TEST(Win1252, MapsTheCoreCharactersBothWays) {
+    const std::string bytes = "N 49\xB0 56\xB4 \xB1"
+                              "2.5\x80\x9F";
+    const QString text = tessaro::fromWin1252(bytes);
+    EXPECT_EQ(text, QString::fromUtf8("N 49\u00B0 56\u00B4 \u00B12.5\u20AC\u0178"));
+    EXPECT_EQ(tessaro::toWin1252(text), bytes);
+    EXPECT_EQ(tessaro::toWin1252(QString::fromUtf8("a\u4E2Db\U0001F600c")), "a?b?c");
+}
+
+struct StopCase {
+    const char* name;
+    const char* text;
+    const char* shown;
+};
+
+class FullStop : public ::testing::TestWithParam<StopCase> {};
+
+TEST_P(FullStop, AddedWhenTheLastCharacterSortsAfterThePoint) {
+    EXPECT_EQ(tessaro::withFullStop(QString::fromUtf8(GetParam().text)),
+              QString::fromUtf8(GetParam().shown));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rule, FullStop,
+    ::testing::Values(StopCase{"Letter", "nicht holen", "nicht holen."},
+                      StopCase{"ClosingParenthesis", "Maximum (9)", "Maximum (9)"},
+                      StopCase{"Point", "done.", "done."}, StopCase{"Digit", "COM 1", "COM 1."},
+                      StopCase{"Quote", "'12.5'", "'12.5'"}, StopCase{"Slash", "a/", "a/."},
+                      StopCase{"Degree", "5\u00B0", "5\u00B0."}, StopCase{"Empty", "", ""}),
+    [](const ::testing::TestParamInfo<StopCase>& info) { return std::string(info.param.name); });
+
+TEST(ExceptionText, Windows1252AndUtf8BothReadable) {
+    EXPECT_EQ(tessaro::exceptionText("f\xFCr"), QString::fromUtf8("f\u00FCr"));
+    EXPECT_EQ(tessaro::exceptionText("f\xC3\xBCr"), QString::fromUtf8("f\u00FCr"));
+    EXPECT_EQ(tessaro::exceptionText(nullptr), QString());
+}
+
+class GeneralErrorHandler : public WindowFixture {};
+
+TEST_F(GeneralErrorHandler, ShowsAnEscapedErrorAndCarriesOn) {
+    QPushButton button(QStringLiteral("x"));
+    int runs = 0;
+    QObject::connect(&button, &QPushButton::clicked, [&] {
+        ++runs;
+        throw std::runtime_error("Konnte Daten f\xFCr 'Units' nicht holen");
+    });
+    button.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&button));
+    QTest::mouseClick(&button, Qt::LeftButton);
+    QTest::mouseClick(&button, Qt::LeftButton);
+    EXPECT_EQ(runs, 2);
+    ASSERT_EQ(m_errors.size(), 2);
+    EXPECT_EQ(m_errors.at(0), QString::fromUtf8("Konnte Daten f\u00FCr 'Units' nicht holen."));
+}
+
+// --- the window -------------------------------------------------------------------------------
+
+class Window : public WindowFixture {
+protected:
+    QMap<QString, QVariant> storedAfterSession(bool titleBar);
+};
+
+TEST_F(Window, EveryControlCarriesItsNameAndLayoutValues) {
+    TForm1& f = start();
+    const char* names[] = {
+        "PageControl1", "Button1",    "sb",         "Label5",      "Label8",
+        "Label6",       "Label7",     "rgFmLat",    "rgToLat",     "rgFmLon",
+        "rgToLon",      "edFmLatDeg", "edFmLatMin", "edFmLatSec",  "edFmLonDeg",
+        "edFmLonMin",   "edFmLonSec", "edToLatDeg", "edToLatMin",  "edToLatSec",
+        "edtoLonDeg",   "edToLonMin", "edToLonSec", "fmLoc",       "toLOc",
+        "Label9",       "Label10",    "Label3",     "lbDist",      "lbBear",
+        "lbRevBear",    "lbGpsFm",    "lbGpsTo",    "BitBtn1",     "Label14",
+        "Label13",      "Label15",    "edFmQth",    "edToQTH",     "CalcQTHtoGeo",
+        "fmLat",        "fmLon",      "toLat",      "toLOn",       "fmLatDiff",
+        "fmLonDiff",    "toLatDiff",  "toLOnDiff",  "Label16",     "Label17",
+        "Label4",       "lbDist2",    "lbBear2",    "lbRevBear2",  "lbGpsFm2",
+        "lbGpsTo2",     "rgUnits",    "rgDigits",   "GroupBox1",   "CheckBox1",
+        "CheckBox2",    "rgComport",  "rgComspeed", "rgGpsTarget", "Label1",
+        "lbNmea1",      "lbNmea2",    "lbNmea3",    "lbNmea4",     "Image1",
+        "Versionlabel", "red1",       "carContent", "car",         "Label11",
+        "Label12",      "lbCarGPS",   "edCurrHead", "pb1",         "btEnterCurrHead",
+        "Label25",      "Label26",    "Label27",    "lbRelbear",   "lbRelDist"};
+    for (const char* name : names) {
+        EXPECT_NE(f.findChild<QWidget*>(QLatin1String(name)), nullptr) << name;
+    }
+
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Tessaro"));
+    EXPECT_EQ(f.minimumSize(), f.maximumSize()); // not resizable
+    EXPECT_FALSE(f.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(f.windowFlags() & Qt::WindowMinimizeButtonHint);
+    const QStringList tabs = {QStringLiteral("&Lat/Long"),   QStringLiteral("&QTH Locator"),
+                              QStringLiteral("&Setup"),      QStringLiteral("&GPS"),
+                              QStringLiteral("&About/Help"), QStringLiteral("&Car")};
+    ASSERT_EQ(f.PageControl1->count(), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(f.PageControl1->tabText(i), tabs.at(i));
+    }
+
+    EXPECT_EQ(f.rgFmLat->title(), QStringLiteral("&Lat"));
+    EXPECT_EQ(f.rgFmLon->Button(1)->text(), QStringLiteral("&W"));
+    for (QLineEdit* two : {f.edFmLatDeg, f.edFmLatMin, f.edFmLatSec, f.edFmLonMin, f.edFmLonSec,
+                           f.edToLatDeg, f.edToLatMin, f.edToLatSec, f.edToLonMin, f.edToLonSec}) {
+        EXPECT_EQ(two->maxLength(), 2) << qPrintable(two->objectName());
+    }
+    EXPECT_EQ(f.edFmLonDeg->maxLength(), 3);
+    EXPECT_EQ(f.edtoLonDeg->maxLength(), 3);
+    EXPECT_EQ(f.Label5->buddy(), f.edFmLatDeg);
+    EXPECT_EQ(f.Label8->buddy(), f.edToLatDeg);
+    EXPECT_EQ(f.Label13->buddy(), f.edFmQth);
+    EXPECT_EQ(f.Label15->buddy(), f.edToQTH);
+    EXPECT_EQ(f.Label11->buddy(), f.edCurrHead);
+    EXPECT_TRUE(f.lbDist->font().bold());
+    EXPECT_EQ(f.lbDist->font().pixelSize(), 15);
+    EXPECT_EQ(f.lbRelbear->font().pixelSize(), 16);
+    EXPECT_EQ(f.Versionlabel->font().pixelSize(), 16);
+    for (QLabel* mark : {f.lbGpsFm, f.lbGpsTo, f.lbGpsFm2, f.lbGpsTo2, f.lbCarGPS}) {
+        EXPECT_EQ(mark->text(), QStringLiteral("GPS"));
+        EXPECT_TRUE(mark->font().bold());
+        EXPECT_EQ(mark->palette().color(QPalette::WindowText), QColor(Qt::red));
+        EXPECT_TRUE(mark->isHidden());
+    }
+    EXPECT_EQ(f.rgUnits->toolTip(), QStringLiteral("Select units for distance"));
+    EXPECT_EQ(f.rgComspeed->Button(4)->text(), QStringLiteral("19k2"));
+    EXPECT_EQ(f.rgComspeed->Button(3)->text(), QStringLiteral("9600"));
+    EXPECT_EQ(f.pb1->minimum(), 1);
+    EXPECT_EQ(f.pb1->maximum(), 5);
+    EXPECT_EQ(f.edCurrHead->text(), QStringLiteral("0"));
+    EXPECT_EQ(f.Label12->text(), QString::fromUtf8("\u00B0"));
+    EXPECT_FALSE(f.CheckBox2->isChecked());
+    EXPECT_TRUE(f.carContent->isHidden());
+    EXPECT_TRUE(f.red1->isReadOnly());
+    EXPECT_EQ(f.red1->toPlainText(), tessaro::fromWin1252(tessaro::helpText()));
+    EXPECT_EQ(f.red1->document()->blockCount(), 60);
+    EXPECT_EQ(f.red1->document()->findBlockByNumber(30).text(),
+              QStringLiteral("- as starting point ")); // trailing blank kept
+}
+
+TEST_F(Window, EveryInputHasAnAccessibleName) {
+    TForm1& f = start();
+    int checked = 0;
+    for (QWidget* w : f.findChildren<QWidget*>()) {
+        const bool input = qobject_cast<QLineEdit*>(w) || qobject_cast<QAbstractButton*>(w) ||
+                           qobject_cast<TRadioGroup*>(w) || qobject_cast<QPlainTextEdit*>(w);
+        if (!input || (w->isHidden() && qobject_cast<QRadioButton*>(w))) {
+            continue; // the hidden "no selection" member of a radio group
+        }
+        if (qobject_cast<QAbstractButton*>(w) && !w->accessibleName().isEmpty()) {
+            ++checked;
+            continue;
+        }
+        EXPECT_FALSE(w->accessibleName().isEmpty()) << qPrintable(w->objectName());
+        ++checked;
+    }
+    EXPECT_GT(checked, 50);
+    EXPECT_EQ(f.edToQTH->accessibleName(), QStringLiteral("To locator"));
+    EXPECT_EQ(f.rgFmLat->Button(1)->accessibleName(), QStringLiteral("South"));
+}
+
+TEST_F(Window, FirstStartSelectsGpsOffAndStoresIt) {
+    TForm1& f = start();
+    EXPECT_TRUE(f.firstActivationDone);
+    EXPECT_TRUE(m_errors.isEmpty());
+    EXPECT_EQ(f.rgGpsTarget->ItemIndex(), 2);
+    EXPECT_EQ(f.gpsTarget, 2);
+    EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
+    EXPECT_EQ(f.lbNmea1->text(), QStringLiteral("Off"));
+    EXPECT_TRUE(f.lbNmea4->text().isEmpty());
+    EXPECT_TRUE(f.edFmLatDeg->isEnabled());
+    EXPECT_TRUE(f.BitBtn1->isEnabled());
+    // Everything else keeps its layout value: the Car page is shown.
+    EXPECT_EQ(f.PageControl1->currentIndex(), 5);
+    EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("49"));
+    EXPECT_EQ(f.edFmQth->text(), QStringLiteral("JN49kw"));
+    EXPECT_EQ(f.fixCountdown, 5);
+
+    std::uint16_t major = 0, minor = 0, release = 0, build = 0;
+    f.GetVersionNumbers(major, minor, release, build);
+    EXPECT_EQ(
+        f.Versionlabel->text(),
+        QStringLiteral("Tessaro V%1.%2.%3 Build %4").arg(major).arg(minor).arg(release).arg(build));
+    EXPECT_EQ(f.red1->textCursor().position(), 0);
+    EXPECT_FALSE(f.red1->textCursor().hasSelection());
+
+    QTest::keyClick(&f, Qt::Key_Escape);
+    EXPECT_FALSE(f.isVisible());
+    finish();
+    const auto store = readStore();
+    EXPECT_EQ(store.size(), 16);
+    EXPECT_EQ(store.value(QStringLiteral("target")).toInt(), 2);
+    EXPECT_EQ(store.value(QStringLiteral("actpage")).toInt(), 5);
+    EXPECT_EQ(store.value(QStringLiteral("FmLatitudeDeg")).toString(), QStringLiteral("49"));
+    EXPECT_EQ(store.value(QStringLiteral("qthloc")).toString(), QStringLiteral("JN49kw"));
+}
+
+TEST_F(Window, StoredValuesReachTheControlsInOrder) {
+    writeStoreText(firstTenValues() +
+                   "numdigits=1\ncomport=2\ncomspeed=4\nactpage=3\ncenter=0\ntarget=1\n");
+    TForm1& f = start();
+    EXPECT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join('|'));
+    EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("51"));
+    EXPECT_EQ(f.edFmLonSec->text(), QStringLiteral("20"));
+    EXPECT_EQ(f.rgFmLon->ItemIndex(), 1);
+    EXPECT_EQ(f.rgUnits->ItemIndex(), 2);
+    EXPECT_EQ(f.edFmQth->text(), QStringLiteral("IO91wm"));
+    EXPECT_EQ(f.rgDigits->ItemIndex(), 1);
+    EXPECT_TRUE(f.eightDigits);
+    EXPECT_EQ(f.rgComport->ItemIndex(), 2);
+    EXPECT_EQ(f.rgComspeed->ItemIndex(), 4);
+    EXPECT_EQ(f.comSpeedIndex, 4);
+    EXPECT_EQ(f.PageControl1->currentIndex(), 3);
+    EXPECT_FALSE(f.CheckBox1->isChecked());
+    EXPECT_FALSE(f.centerLocator);
+    // GPS feeds the destination: its inputs are locked and marked.
+    EXPECT_EQ(f.rgGpsTarget->ItemIndex(), 1);
+    EXPECT_FALSE(f.edToQTH->isEnabled());
+    EXPECT_TRUE(f.edFmQth->isEnabled());
+    EXPECT_FALSE(f.lbGpsTo->isHidden());
+}
+
+TEST_F(Window, OnlyTheFirstTenValuesGiveTheDefaultsSilently) {
+    writeStoreText(firstTenValues());
+    TForm1& f = start();
+    EXPECT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join('|'));
+    EXPECT_EQ(f.PageControl1->currentIndex(), 1);
+    EXPECT_EQ(f.activePage, 1);
+    EXPECT_EQ(f.rgGpsTarget->ItemIndex(), 2);
+    EXPECT_TRUE(f.CheckBox1->isChecked());
+    EXPECT_TRUE(f.centerLocator);
+    EXPECT_EQ(f.rgComport->ItemIndex(), 0);
+    EXPECT_EQ(f.rgComspeed->ItemIndex(), 0);
+    EXPECT_EQ(f.rgDigits->ItemIndex(), 0);
+    EXPECT_FALSE(f.eightDigits);
+}
+
+struct BrokenStoreCase {
+    const char* name;
+    const char* lines; // replaces the stored "Units"
+    const char* error;
+};
+
+class BrokenStore : public WindowFixture, public ::testing::WithParamInterface<BrokenStoreCase> {};
+
+TEST_P(BrokenStore, UnguardedReadEndsTheFirstActivation) {
+    QByteArray text = firstTenValues();
+    text.replace("Units=2\n", GetParam().lines);
+    writeStoreText(text);
+    TForm1& f = start();
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_EQ(m_errors.at(0), QString::fromUtf8(GetParam().error));
+    // Nothing reached the controls and the later steps did not run.
+    EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("49"));
+    EXPECT_EQ(f.rgFmLon->ItemIndex(), 0);
+    EXPECT_EQ(f.Versionlabel->text(), QStringLiteral("Tessaro"));
+    EXPECT_EQ(f.rgGpsTarget->ItemIndex(), -1);
+    // Later activations do not retry.
+    QEvent activate(QEvent::WindowActivate);
+    QApplication::sendEvent(&f, &activate);
+    EXPECT_EQ(m_errors.size(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, BrokenStore,
+    ::testing::Values(
+        BrokenStoreCase{"MissingUnits", "", "Konnte Daten f\u00FCr 'Units' nicht holen."},
+        BrokenStoreCase{"UnitsNotANumber", "Units=km\n",
+                        "Ung\u00FCltiger Datentyp f\u00FCr 'Units'"},
+        BrokenStoreCase{"UnitsBeyond32Bits", "Units=4294967296\n",
+                        "Ung\u00FCltiger Datentyp f\u00FCr 'Units'"},
+        BrokenStoreCase{"UnitsEmpty", "Units=\n", "Ung\u00FCltiger Datentyp f\u00FCr 'Units'"}),
+    [](const ::testing::TestParamInfo<BrokenStoreCase>& info) {
+        return std::string(info.param.name);
+    });
+
+TEST_F(Window, PageNumberOutOfRangeStopsBeforeTheLocator) {
+    writeStoreText(firstTenValues() + "actpage=9\ntarget=0\n");
+    TForm1& f = start();
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_EQ(m_errors.at(0),
+              QString::fromUtf8("Der Index der Liste \u00FCberschreitet das Maximum (9)"));
+    EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("51")); // set before the page
+    EXPECT_EQ(f.edFmQth->text(), QStringLiteral("JN49kw"));
+    EXPECT_EQ(f.rgGpsTarget->ItemIndex(), -1);
+    EXPECT_EQ(f.Versionlabel->text(), QStringLiteral("Tessaro"));
+}
+
+TEST_F(Window, CenterFiveIsTrueAndWrittenBackAsOne) {
+    writeStoreText(firstTenValues() + "center=5\n");
+    TForm1& f = start();
+    EXPECT_TRUE(f.CheckBox1->isChecked());
+    f.close();
+    finish();
+    EXPECT_EQ(readStore().value(QStringLiteral("center")).toString(), QStringLiteral("1"));
+}
+
+TEST_F(Window, PortSevenIsClampedToTheLastAndStoredSo) {
+    writeStoreText(firstTenValues() + "comport=7\ncomspeed=-3\n");
+    TForm1& f = start();
+    EXPECT_EQ(f.rgComport->ItemIndex(), 3);
+    EXPECT_EQ(f.comPortIndex, 3);
+    EXPECT_EQ(f.rgComspeed->ItemIndex(), -1); // nothing selected, nothing run
+    EXPECT_EQ(f.comSpeedIndex, -3);
+    f.close();
+    finish();
+    const auto store = readStore();
+    EXPECT_EQ(store.value(QStringLiteral("comport")).toInt(), 3);
+    EXPECT_EQ(store.value(QStringLiteral("comspeed")).toInt(), -1);
+}
+
+TEST_F(Window, ASecondActivationChangesNothing) {
+    writeStoreText(firstTenValues());
+    TForm1& f = start();
+    clickItem(f.rgUnits, 0);
+    f.edFmLatDeg->setText(QStringLiteral("12"));
+    f.lbDist->setText(QStringLiteral("1.000 km"));
+    writeStoreText(firstTenValues() + "actpage=4\n");
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    f.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+
+    EXPECT_EQ(f.rgUnits->ItemIndex(), 0);
+    EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("12"));
+    EXPECT_EQ(f.lbDist->text(), QStringLiteral("1.000 km"));
+    EXPECT_EQ(f.PageControl1->currentIndex(), 1);
+    EXPECT_TRUE(m_errors.isEmpty());
+}
+
+// The same user changes, then Exit (Esc) or the title bar's close: what is stored.
+QMap<QString, QVariant> Window::storedAfterSession(bool titleBar) {
+    writeStoreText(firstTenValues());
+    TForm1& f = start();
+    QTest::keyClick(&f, Qt::Key_S, Qt::AltModifier);
+    clickItem(f.rgDigits, 1);
+    clickItem(f.rgUnits, 1);
+    QTest::mouseClick(f.CheckBox1, Qt::LeftButton, {}, QPoint(6, f.CheckBox1->height() / 2));
+    QTest::keyClick(&f, Qt::Key_L, Qt::AltModifier);
+    f.edFmLatSec->setFocus();
+    f.edFmLatSec->selectAll();
+    QTest::keyClicks(f.edFmLatSec, QStringLiteral("123")); // the field takes two
+    QTest::keyClick(&f, Qt::Key_S, Qt::AltModifier);
+    if (titleBar) {
+        QCloseEvent close;
+        QApplication::sendEvent(f.windowHandle(), &close);
+    } else {
+        QTest::keyClick(f.edFmLatSec, Qt::Key_Escape);
+    }
+    EXPECT_FALSE(f.isVisible());
+    finish();
+    m_form.reset();
+    return readStore();
+}
+
+TEST_F(Window, TitleBarCloseStoresWhatExitStores) {
+    const auto viaExit = storedAfterSession(false);
+    const auto viaTitleBar = storedAfterSession(true);
+    EXPECT_EQ(viaExit, viaTitleBar);
+    EXPECT_EQ(viaExit.size(), 16);
+    EXPECT_EQ(viaExit.value(QStringLiteral("numdigits")).toInt(), 1);
+    EXPECT_EQ(viaExit.value(QStringLiteral("Units")).toInt(), 1);
+    EXPECT_EQ(viaExit.value(QStringLiteral("center")).toInt(), 0);
+    EXPECT_EQ(viaExit.value(QStringLiteral("FmLatitudeSec")).toString(), QStringLiteral("12"));
+    EXPECT_EQ(viaExit.value(QStringLiteral("actpage")).toInt(), 2);
+    EXPECT_EQ(viaExit.value(QStringLiteral("target")).toInt(), 2);
+}
+
+TEST_F(Window, PageChangesFromCodeDoNotCountAsTheUsers) {
+    writeStoreText(firstTenValues() + "actpage=0\n");
+    TForm1& f = start();
+    EXPECT_EQ(f.activePage, 0);
+    QTest::keyClick(&f, Qt::Key_Q, Qt::AltModifier); // the user: "&QTH Locator"
+    EXPECT_EQ(f.PageControl1->currentIndex(), 1);
+    EXPECT_EQ(f.activePage, 1);
+}
+
+struct TargetCase {
+    const char* name;
+    int target;
+    bool startEnabled;
+    bool destinationEnabled;
+    bool startMarks;
+    bool destinationMarks;
+    bool headingEnabled;
+    bool calculateEnabled;
+};
+
+class GpsUse : public WindowFixture, public ::testing::WithParamInterface<TargetCase> {};
+
+TEST_P(GpsUse, LocksTheFedPointAndShowsItsMarks) {
+    const TargetCase& c = GetParam();
+    TForm1& f = start();
+    f.rgGpsTarget->SetItemIndex(c.target == 2 ? 0 : 2); // come from another use
+    f.sb->SetSimpleText(QStringLiteral("old"));
+    QTest::keyClick(&f, Qt::Key_G, Qt::AltModifier);
+    clickItem(f.rgGpsTarget, c.target);
+    EXPECT_EQ(f.gpsTarget, c.target);
+    for (QWidget* w : std::initializer_list<QWidget*>{f.rgFmLat, f.edFmLatDeg, f.edFmLatMin,
+                                                      f.edFmLatSec, f.rgFmLon, f.edFmLonDeg,
+                                                      f.edFmLonMin, f.edFmLonSec, f.edFmQth}) {
+        EXPECT_EQ(w->isEnabled(), c.startEnabled) << qPrintable(w->objectName());
+    }
+    for (QWidget* w : std::initializer_list<QWidget*>{f.rgToLat, f.edToLatDeg, f.edToLatMin,
+                                                      f.edToLatSec, f.rgToLon, f.edtoLonDeg,
+                                                      f.edToLonMin, f.edToLonSec, f.edToQTH}) {
+        EXPECT_EQ(w->isEnabled(), c.destinationEnabled) << qPrintable(w->objectName());
+    }
+    EXPECT_EQ(!f.lbGpsFm->isHidden(), c.startMarks);
+    EXPECT_EQ(!f.lbGpsFm2->isHidden(), c.startMarks);
+    EXPECT_EQ(!f.lbCarGPS->isHidden(), c.startMarks);
+    EXPECT_EQ(!f.lbGpsTo->isHidden(), c.destinationMarks);
+    EXPECT_EQ(!f.lbGpsTo2->isHidden(), c.destinationMarks);
+    EXPECT_EQ(f.edCurrHead->isEnabled(), c.headingEnabled);
+    EXPECT_EQ(f.btEnterCurrHead->isEnabled(), c.headingEnabled);
+    EXPECT_EQ(f.BitBtn1->isEnabled(), c.calculateEnabled);
+    EXPECT_EQ(f.CalcQTHtoGeo->isEnabled(), c.calculateEnabled);
+    if (c.target == 2) {
+        EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
+        EXPECT_EQ(f.lbNmea1->text(), QStringLiteral("Off"));
+        EXPECT_TRUE(f.lbNmea2->text().isEmpty());
+        EXPECT_TRUE(f.lbNmea3->text().isEmpty());
+    } else {
+        EXPECT_EQ(f.sb->SimpleText(), QStringLiteral("old"));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, GpsUse,
+    ::testing::Values(TargetCase{"AsStart", 0, false, true, true, false, false, false},
+                      TargetCase{"AsDestination", 1, true, false, false, true, true, false},
+                      TargetCase{"Off", 2, true, true, false, false, true, true}),
+    [](const ::testing::TestParamInfo<TargetCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Window, PortAndSpeedClicksStoreTheirIndex) {
+    TForm1& f = start();
+    QTest::keyClick(&f, Qt::Key_G, Qt::AltModifier);
+    clickItem(f.rgComport, 3);
+    clickItem(f.rgComspeed, 5);
+    EXPECT_EQ(f.comPortIndex, 3);
+    EXPECT_EQ(f.comSpeedIndex, 5);
+    QTest::keyClick(&f, Qt::Key_S, Qt::AltModifier);
+    clickItem(f.rgDigits, 1);
+    EXPECT_TRUE(f.eightDigits);
+    f.CheckBox1->setChecked(false); // from code, as the start-up does
+    EXPECT_FALSE(f.centerLocator);
+}
+
+// --- keys -------------------------------------------------------------------------------------
+
+TEST_F(Window, EnterRunsTheShownPagesDefaultButtonOnlyWhenEnabled) {
+    TForm1& f = start();
+    QSignalSpy latLong(f.BitBtn1, &QPushButton::clicked);
+    QSignalSpy locator(f.CalcQTHtoGeo, &QPushButton::clicked);
+    QSignalSpy heading(f.btEnterCurrHead, &QPushButton::clicked);
+
+    f.PageControl1->setCurrentIndex(0);
+    f.edToLatMin->setFocus();
+    QTest::keyClick(f.edToLatMin, Qt::Key_Return);
+    QTest::keyClick(f.rgToLat->Button(0), Qt::Key_Enter, Qt::KeypadModifier);
+    EXPECT_EQ(latLong.count(), 2);
+
+    f.PageControl1->setCurrentIndex(1);
+    f.edToQTH->setFocus();
+    QTest::keyClick(f.edToQTH, Qt::Key_Return);
+    EXPECT_EQ(locator.count(), 1);
+
+    f.rgGpsTarget->SetItemIndex(0); // GPS feeds the start: Calculate rests
+    QTest::keyClick(f.edToQTH, Qt::Key_Return);
+    EXPECT_EQ(locator.count(), 1);
+    f.rgGpsTarget->SetItemIndex(2);
+
+    f.PageControl1->setCurrentIndex(5);
+    f.carContent->show();
+    f.edCurrHead->setFocus();
+    QTest::keyClick(f.edCurrHead, Qt::Key_Return);
+    EXPECT_EQ(heading.count(), 1);
+
+    f.PageControl1->setCurrentIndex(4);
+    f.red1->setFocus();
+    const QString help = f.red1->toPlainText();
+    QTest::keyClick(f.red1, Qt::Key_Return);
+    EXPECT_EQ(f.red1->toPlainText(), help);
+    EXPECT_EQ(latLong.count() + locator.count() + heading.count(), 4);
+    EXPECT_TRUE(f.isVisible());
+}
+
+TEST_F(Window, EscapeAnywhereRunsExit) {
+    TForm1& f = start();
+    f.PageControl1->setCurrentIndex(3);
+    f.rgComspeed->Button(0)->setFocus();
+    QTest::keyClick(f.rgComspeed->Button(0), Qt::Key_Escape);
+    EXPECT_FALSE(f.isVisible());
+    EXPECT_TRUE(QApplication::topLevelWidgets().contains(&f));
+    EXPECT_EQ(f.activePage, 3); // FormClose ran
+}
+
+TEST_F(Window, MnemonicsReachTabsAndFields) {
+    TForm1& f = start(); // the Car page is shown
+    QTest::keyClick(&f, Qt::Key_L, Qt::AltModifier);
+    EXPECT_EQ(f.PageControl1->currentIndex(), 0);
+    QTest::keyClick(&f, Qt::Key_T, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), f.edToLatDeg);
+    QTest::keyClick(&f, Qt::Key_F, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), f.edFmLatDeg);
+    QTest::keyClick(&f, Qt::Key_S, Qt::AltModifier);
+    EXPECT_EQ(f.PageControl1->currentIndex(), 2);
+    QTest::keyClick(&f, Qt::Key_A, Qt::AltModifier);
+    EXPECT_EQ(f.PageControl1->currentIndex(), 4);
+}
+
+TEST_F(Window, LatLongTabOrderRunsDestinationFirst) {
+    TForm1& f = start();
+    f.PageControl1->setCurrentIndex(0);
+    f.rgToLat->Button(0)->setFocus();
+    QStringList visited;
+    for (int i = 0; i < 17; ++i) {
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        QWidget* named = focus;
+        if (qobject_cast<QRadioButton*>(focus)) {
+            named = focus->parentWidget(); // the radio group
+        }
+        visited << named->objectName();
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+    const QStringList expected = {
+        QStringLiteral("rgToLat"),    QStringLiteral("edToLatDeg"), QStringLiteral("edToLatMin"),
+        QStringLiteral("edToLatSec"), QStringLiteral("rgToLon"),    QStringLiteral("edtoLonDeg"),
+        QStringLiteral("edToLonMin"), QStringLiteral("edToLonSec"), QStringLiteral("BitBtn1"),
+        QStringLiteral("rgFmLat"),    QStringLiteral("edFmLatDeg"), QStringLiteral("edFmLatMin"),
+        QStringLiteral("edFmLatSec"), QStringLiteral("rgFmLon"),    QStringLiteral("edFmLonDeg"),
+        QStringLiteral("edFmLonMin"), QStringLiteral("edFmLonSec")};
+    EXPECT_EQ(visited, expected);
+}
+
+// --- the rendered pages -----------------------------------------------------------------------
+
+// Nothing on any page is cut off: every shown control gets at least the room
+// it asks for, inside the window. With TESSARO_RENDER_DIR set, the pages are
+// also written out as PNG files for a look.
+TEST_F(Window, NoControlIsClipped) {
+    TForm1& f = start();
+    f.CheckBox2->setChecked(true);
+    f.carContent->show();
+    for (QLabel* mark : {f.lbGpsFm, f.lbGpsTo, f.lbGpsFm2, f.lbGpsTo2, f.lbCarGPS}) {
+        mark->show();
+    }
+    f.lbDist->setText(QStringLiteral("12345.7 km"));
+    f.lbRelbear->setText(tessaro::fromWin1252("-359.9\xB0"));
+    f.fmLat->setText(tessaro::fromWin1252("N 89\xB0 59\xB4 59\""));
+    f.toLOn->setText(tessaro::fromWin1252("W 179\xB0 59\xB4 59\""));
+    f.fmLatDiff->setText(tessaro::fromWin1252("\xB1"
+                                              "1.25\xB4"));
+    const QRect window = f.rect();
+    const QByteArray renderDir = qgetenv("TESSARO_RENDER_DIR");
+    for (int page = 0; page < f.PageControl1->count(); ++page) {
+        f.PageControl1->setCurrentIndex(page);
+        QApplication::processEvents();
+        for (QWidget* w : f.PageControl1->currentWidget()->findChildren<QWidget*>()) {
+            if (!w->isVisible()) {
+                continue;
+            }
+            const QRect inWindow(w->mapTo(&f, QPoint(0, 0)), w->size());
+            EXPECT_TRUE(window.contains(inWindow))
+                << "page " << page << ": " << qPrintable(w->objectName());
+            if (qobject_cast<QLabel*>(w) || qobject_cast<QAbstractButton*>(w) ||
+                qobject_cast<QGroupBox*>(w)) {
+                const QSize need = w->minimumSizeHint().expandedTo(
+                    qobject_cast<QLabel*>(w) ? w->sizeHint() : QSize());
+                EXPECT_GE(w->width(), need.width())
+                    << "page " << page << ": " << qPrintable(w->objectName());
+                EXPECT_GE(w->height(), need.height())
+                    << "page " << page << ": " << qPrintable(w->objectName());
+            }
+        }
+        if (!renderDir.isEmpty()) {
+            f.grab().save(QStringLiteral("%1/tessaro-page-%2.png")
+                              .arg(QString::fromLocal8Bit(renderDir))
+                              .arg(page));
+        }
+    }
+}
+
+} // namespace

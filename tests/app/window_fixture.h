@@ -1,0 +1,97 @@
+// A fresh settings location per test, the error handler's texts captured,
+// and the window started the way the program starts it.
+#pragma once
+
+#include "Application.h"
+#include "Form1.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QSettings>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QVariant>
+#include <memory>
+
+#include <gtest/gtest.h>
+
+class WindowFixture : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        useSettingsDir(m_dir.path());
+        TApplication::setErrorPresenter([this](const QString& text) { m_errors << text; });
+    }
+
+    void TearDown() override {
+        m_form.reset();
+        // A box would block a headless run: any later report fails loudly instead.
+        TApplication::setErrorPresenter([](const QString& text) {
+            ADD_FAILURE() << "unexpected error box: " << qPrintable(text);
+        });
+    }
+
+    static void useSettingsDir(const QString& dir) {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, dir);
+        QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, dir);
+    }
+
+    QString storePath() const {
+        return m_dir.path() + QStringLiteral("/Veltmark-soft/tessaro.conf");
+    }
+
+    // Writes the store as a text file, exactly as given (names and raw texts).
+    void writeStoreText(const QByteArray& lines) {
+        ASSERT_TRUE(QDir().mkpath(m_dir.path() + QStringLiteral("/Veltmark-soft")));
+        QFile file(storePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[v1]\n" + lines);
+    }
+
+    // The store's values as the program would read them back.
+    QMap<QString, QVariant> readStore() const {
+        QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+                           QStringLiteral("Veltmark-soft"), QStringLiteral("tessaro"));
+        settings.beginGroup(QStringLiteral("v1"));
+        QMap<QString, QVariant> values;
+        for (const QString& key : settings.childKeys()) {
+            values.insert(key, settings.value(key));
+        }
+        return values;
+    }
+
+    // Created, shown and activated: the first activation has run.
+    TForm1& start() {
+        m_form = std::make_unique<TForm1>();
+        Form1 = m_form.get();
+        m_form->show();
+        m_form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_form.get()));
+        return *m_form;
+    }
+
+    // What main() does after the message loop: the save, under the error handler.
+    void finish() {
+        TApplication::runGuarded([this] { m_form->FormDestroy(m_form.get()); });
+    }
+
+    QTemporaryDir m_dir;
+    QStringList m_errors;
+    std::unique_ptr<TForm1> m_form;
+};
+
+// The ten values that LoadSettings reads without a guard.
+inline QByteArray firstTenValues() {
+    return "FmLatitudeDeg=51\nFmLatitudeMin=30\nFmLatitudeSec=46\n"
+           "FmLongitudeDeg=0\nFmLongitudeMin=7\nFmLongitudeSec=20\n"
+           "FmLatitude_NS=0\nFMLongitude_EW=1\nUnits=2\nqthloc=IO91wm\n";
+}
+
+// Readable failure messages.
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
