@@ -1,0 +1,123 @@
+// Close latency of TSerial::SetActive(false) on an open pseudo-terminal, idle
+// and while sentences stream in, and the CPU an open silent port costs.
+//   serial_latency [runs=200] [idle-seconds=10]
+#include "Serial4.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void runEventLoop(int ms) {
+    QDeadlineTimer deadline(ms);
+    QTimer tick;
+    tick.start(1);
+    while (!deadline.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+double cpuSeconds() {
+    rusage u{};
+    ::getrusage(RUSAGE_SELF, &u);
+    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+void report(const char* name, std::vector<double> ms) {
+    std::sort(ms.begin(), ms.end());
+    const auto at = [&](double q) {
+        return ms[std::min(ms.size() - 1, static_cast<std::size_t>(q * ms.size()))];
+    };
+    std::printf("%-28s runs %4zu  median %7.3f ms  p99 %7.3f ms  max %7.3f ms\n", name, ms.size(),
+                at(0.5), at(0.99), ms.back());
+}
+
+std::vector<double> closeLatencies(TSerial& serial, int runs) {
+    std::vector<double> ms;
+    for (int i = 0; i < runs; ++i) {
+        serial.SetActive(true);
+        runEventLoop(3);
+        const auto start = Clock::now();
+        serial.SetActive(false);
+        ms.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+    }
+    return ms;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
+    const int idleSeconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
+
+    int master = -1;
+    int slave = -1;
+    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+        std::perror("openpty");
+        return 1;
+    }
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    const std::string path = ::ttyname(slave);
+
+    TSerial serial;
+    serial.SetPortResolver([&](int) { return path; });
+    serial.SetNotifyErrors(neNone);
+    serial.SetRxEventMode(rxMessage);
+    serial.SetMessageStartChar('$');
+    serial.SetMessageEndChar('\r');
+    long messages = 0;
+    serial.OnMessage = [&](TSerial*, std::string) { ++messages; };
+
+    report("close, idle", closeLatencies(serial, runs));
+
+    std::atomic<bool> stop{false};
+    std::thread writer([&] {
+        const std::string sentence = "$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F\r\n";
+        while (!stop) {
+            (void)::write(master, sentence.data(), sentence.size());
+            std::this_thread::sleep_for(std::chrono::microseconds(500));
+        }
+    });
+    report("close, sentences streaming", closeLatencies(serial, runs));
+    stop = true;
+    writer.join();
+    std::printf("%-28s %ld messages delivered while streaming\n", "", messages);
+
+    serial.SetActive(true);
+    runEventLoop(100);
+    const double cpu0 = cpuSeconds();
+    const auto t0 = Clock::now();
+    {
+        // No tick of our own here: only the serial component may cost anything.
+        QEventLoop loop;
+        QTimer::singleShot(idleSeconds * 1000, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    const double cpu = cpuSeconds() - cpu0;
+    std::printf("%-28s %.1f s wall, %.4f s CPU = %.3f %% of one core (whole process)\n",
+                "idle open silent port", wall, cpu, 100.0 * cpu / wall);
+    serial.SetActive(false);
+    ::close(master);
+    ::close(slave);
+    return 0;
+}
