@@ -69,16 +69,18 @@ void TSerial::setPlatform(std::shared_ptr<tessaro::SerialPlatform> platform) {
 
 // --- properties -----------------------------------------------------------
 
+std::shared_ptr<tessaro::SerialPort> TSerial::currentDevice() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_device;
+}
+
 void TSerial::reopen() {
     if (Active())
         SetActive(true);
 }
 
 void TSerial::SetPort(sPorts v) {
-    if (v == m_port)
-        return;
-    m_port = v;
-    reopen();
+    storeAndReopen(m_port, v);
 }
 
 void TSerial::SetBaudrate(std::int32_t v) {
@@ -94,24 +96,15 @@ void TSerial::SetBaudrate(std::int32_t v) {
 }
 
 void TSerial::SetParity(eParity v) {
-    if (v == m_parity)
-        return;
-    m_parity = v;
-    reopen();
+    storeAndReopen(m_parity, v);
 }
 
 void TSerial::SetDataBits(eDataBits v) {
-    if (v == m_dataBits)
-        return;
-    m_dataBits = v;
-    reopen();
+    storeAndReopen(m_dataBits, v);
 }
 
 void TSerial::SetStopBits(eStopBits v) {
-    if (v == m_stopBits)
-        return;
-    m_stopBits = v;
-    reopen();
+    storeAndReopen(m_stopBits, v);
 }
 
 void TSerial::SetRxQueueSize(std::uint16_t v) {
@@ -125,17 +118,11 @@ void TSerial::SetTxQueueSize(std::uint16_t v) {
 }
 
 void TSerial::SetFlowMode(eFlowControl v) {
-    if (v == m_flowMode)
-        return;
-    m_flowMode = v;
-    reopen();
+    storeAndReopen(m_flowMode, v);
 }
 
 void TSerial::SetCheckParity(bool v) {
-    if (v == m_checkParity)
-        return;
-    m_checkParity = v;
-    reopen();
+    storeAndReopen(m_checkParity, v);
 }
 
 std::int32_t TSerial::RxWaiting() {
@@ -162,11 +149,7 @@ void TSerial::SetActive(bool Value) {
 }
 
 void TSerial::closePort() {
-    std::shared_ptr<tessaro::SerialPort> device;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        device = m_device;
-    }
+    const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
     if (int rc = device->purge())
         HandleError(rc);
     SetControlLine(clDTR, false);
@@ -250,11 +233,7 @@ void TSerial::ApplySettings() {
     if (!Active())
         return;
 
-    std::shared_ptr<tessaro::SerialPort> device;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        device = m_device;
-    }
+    const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
     if (int rc = device->applyLineSettings(m_lineSettings))
         HandleError(rc);
     m_timeouts.readInterval = 0xFFFFFFFF;
@@ -270,33 +249,21 @@ void TSerial::ApplySettings() {
 }
 
 void TSerial::StartEvents() {
-    std::shared_ptr<tessaro::SerialPort> device;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        device = m_device;
-    }
+    const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
     if (int rc = device->armEvents(tessaro::serialEventMask))
         HandleError(rc);
     m_thread->Resume();
 }
 
 void TSerial::SetControlLine(eControlLine Line, bool On) {
-    std::shared_ptr<tessaro::SerialPort> device;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        device = m_device;
-    }
+    const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
     if (device)
         device->setModemOutput(
             Line == clRTS ? tessaro::ModemOutput::rts : tessaro::ModemOutput::dtr, On);
 }
 
 void TSerial::UpdateStatus() {
-    std::shared_ptr<tessaro::SerialPort> device;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        device = m_device;
-    }
+    const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
     int rx = 0;
     int tx = 0;
     if (int rc = device->queueCounts(rx, tx)) {

@@ -154,6 +154,13 @@ private:
     friend class TEventThread;
 
     void reopen();
+    template <typename T> void storeAndReopen(T& field, T value) {
+        if (value == field)
+            return;
+        field = value;
+        reopen();
+    }
+    std::shared_ptr<tessaro::SerialPort> currentDevice();
     void closePort();
     void openPort();
     void ApplySettings();

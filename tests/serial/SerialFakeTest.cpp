@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <chrono>
 #include <memory>
+#include <stdexcept>
 
 using tessaro::FakeSerialPlatform;
 using tessaro::test::ErrorBoxes;
@@ -577,6 +578,22 @@ TEST_F(SerialFake, HandlerMayCloseThePort) {
     fake->pushBytes("$A\r");
     ASSERT_TRUE(waitUntil([&] { return messages.size() == 1 && !serial->Active(); }));
     EXPECT_FALSE(fake->isOpen());
+}
+
+TEST_F(SerialFake, HandlerThatThrowsDoesNotStrandTheEventThread) {
+    int rxData = 0;
+    serial->OnRing = [](TSerial*) { throw std::runtime_error("handler failed"); };
+    serial->OnRxData = [&](TSerial*) { ++rxData; };
+    serial->SetActive(true);
+    fake->pushEvents(tessaro::evRing | tessaro::evRxChar);
+    bool thrown = false;
+    try {
+        waitUntil([&] { return rxData == 1; });
+    } catch (const std::runtime_error&) {
+        thrown = true; // the application's general handler would show it
+    }
+    EXPECT_TRUE(thrown);
+    EXPECT_TRUE(waitUntil([&] { return rxData == 1; })) << "the thread went on";
 }
 
 TEST_F(SerialFake, NeverOpenedComponentNeverStartsItsThread) {
