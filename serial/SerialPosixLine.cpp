@@ -16,7 +16,9 @@ int posixApplyLineSettings(int fd, const LineSettings& s) {
         return errno;
 
     // Raw mode. No BRKINT: a break must not flush the queues or signal us.
-    t.c_iflag = 0;
+    // IGNBRK keeps it from reading as a NUL byte inside a message; the break
+    // counter that the event wait samples still counts it.
+    t.c_iflag = IGNBRK;
     if (s.parityCheck)
         t.c_iflag |= INPCK;
     if (s.outX)
