@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     {
         // No tick of our own here: only the serial component may cost anything.
         QEventLoop loop;
-        QTimer::singleShot(idleSeconds * 1000, &loop, &QEventLoop::quit);
+        QTimer::singleShot(idleSeconds * 1000, Qt::PreciseTimer, &loop, &QEventLoop::quit);
         loop.exec();
     }
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
