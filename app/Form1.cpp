@@ -717,6 +717,17 @@ bool TForm1::event(QEvent* e) {
     return handled;
 }
 
+void TForm1::showEvent(QShowEvent* e) {
+    QMainWindow::showEvent(e);
+    // Some desktops show a new window without activating it; the start-up
+    // work (and with it the loading of the settings, which the end of the run
+    // overwrites) must not depend on that.
+    if (!firstActivationDone) {
+        QMetaObject::invokeMethod(
+            this, [this] { FormActivate(this); }, Qt::QueuedConnection);
+    }
+}
+
 void TForm1::closeEvent(QCloseEvent* e) {
     FormClose(this);
     e->accept();

@@ -157,7 +157,8 @@ public:
     bool carPointerDrawn = false;
 
 protected:
-    bool event(QEvent* e) override;           // activation -> FormActivate
+    bool event(QEvent* e) override;         // activation -> FormActivate
+    void showEvent(QShowEvent* e) override; // first show -> FormActivate, should no activation come
     void closeEvent(QCloseEvent* e) override; // any close -> FormClose
     void keyPressEvent(QKeyEvent* e) override;
 

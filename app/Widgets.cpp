@@ -13,12 +13,9 @@ TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int c
                          QWidget* parent)
     : QGroupBox(caption, parent) {
     m_group = new QButtonGroup(this);
-    m_group->setExclusive(true);
-    // A hidden member carries the "nothing selected" state of an exclusive group.
-    m_none = new QRadioButton(this);
-    m_none->hide();
-    m_group->addButton(m_none, -2);
-    m_none->setChecked(true);
+    // Exclusive by hand: an exclusive group cannot show "nothing selected"
+    // without a hidden extra item, which screen readers would still list.
+    m_group->setExclusive(false);
 
     auto* grid = new QGridLayout(this);
     grid->setContentsMargins(6, 2, 6, 2);
@@ -36,8 +33,14 @@ TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int c
         m_buttons.append(button);
     }
     connect(m_group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
-        if (checked && id >= 0) {
+        if (m_syncing) {
+            return;
+        }
+        if (checked) {
             userSelected(id);
+        } else {
+            // A click on the selected item leaves it selected.
+            syncButtons();
         }
     });
     updateTabStop();
@@ -56,10 +59,8 @@ void TRadioGroup::SetItemIndex(int index) {
     if (index == m_itemIndex) {
         return;
     }
-    // The index changes before the button so that the toggle it causes is
-    // recognised as ours and not taken for a user's click.
     m_itemIndex = index;
-    (index < 0 ? m_none : m_buttons.at(index))->setChecked(true);
+    syncButtons();
     updateTabStop();
     if (index >= 0 && OnClick) {
         OnClick(this);
@@ -78,6 +79,14 @@ QList<QWidget*> TRadioGroup::tabChain() const {
         chain.append(button);
     }
     return chain;
+}
+
+void TRadioGroup::syncButtons() {
+    m_syncing = true;
+    for (int i = 0; i < Count(); ++i) {
+        m_buttons.at(i)->setChecked(i == m_itemIndex);
+    }
+    m_syncing = false;
 }
 
 void TRadioGroup::userSelected(int index) {

@@ -41,9 +41,10 @@ protected:
 private:
     void userSelected(int index);
     void updateTabStop();
+    void syncButtons(); // checks exactly the item of m_itemIndex
 
     QButtonGroup* m_group = nullptr;
-    QRadioButton* m_none = nullptr;
+    bool m_syncing = false;
     QList<QRadioButton*> m_buttons;
     int m_itemIndex = -1;
 };

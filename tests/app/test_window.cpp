@@ -84,11 +84,14 @@ TEST(RadioGroup, UserClicksAndArrowKeysSelectAndClickOnce) {
     clickItem(&group, 1);
     EXPECT_EQ(group.ItemIndex(), 1);
     EXPECT_EQ(clicks, 1);
-    clickItem(&group, 1); // already selected
+    clickItem(&group, 1); // already selected: stays so, no click
     EXPECT_EQ(clicks, 1);
+    EXPECT_TRUE(group.Button(1)->isChecked());
+    EXPECT_FALSE(group.Button(0)->isChecked());
 
     QTest::keyClick(group.Button(1), Qt::Key_Down);
     EXPECT_EQ(group.ItemIndex(), 2);
+    EXPECT_FALSE(group.Button(1)->isChecked());
     QTest::keyClick(group.Button(2), Qt::Key_Down); // wraps to the first
     EXPECT_EQ(group.ItemIndex(), 0);
     QTest::keyClick(group.Button(0), Qt::Key_Up);

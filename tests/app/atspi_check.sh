@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Starts the program on a virtual X display with its own session bus and the
+# accessibility bus, and reads it through Qt's AT-SPI bridge (atspi_tree.py).
+# Usage: atspi_check.sh PROGRAM   Exit 77 (skipped) when the tools are missing.
+set -euo pipefail
+program="$1"
+here="$(cd "$(dirname "$0")" && pwd)"
+launcher=""
+for candidate in /usr/libexec/at-spi-bus-launcher /usr/lib/at-spi2-core/at-spi-bus-launcher; do
+    if [ -x "$candidate" ]; then launcher="$candidate"; fi
+done
+if [ -z "$launcher" ] || ! command -v xvfb-run > /dev/null || ! command -v dbus-run-session > /dev/null ||
+    ! /usr/bin/python3 -c 'import pyatspi' 2> /dev/null; then
+    echo "AT-SPI tools missing: skipped"
+    exit 77
+fi
+config="$(mktemp -d)"
+trap 'rm -rf "$config"' EXIT
+export program here launcher config
+timeout 120 xvfb-run -a dbus-run-session -- bash -c '
+    "$launcher" --launch-immediately > /dev/null 2>&1 &
+    launcher_pid=$!
+    XDG_CONFIG_HOME="$config" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 QT_QPA_PLATFORM=xcb \
+        "$program" > /dev/null 2>&1 &
+    program_pid=$!
+    status=0
+    /usr/bin/python3 "$here/atspi_tree.py" tessaro || status=$?
+    kill "$program_pid" "$launcher_pid" 2> /dev/null || true
+    wait "$program_pid" 2> /dev/null || true
+    exit "$status"
+'
