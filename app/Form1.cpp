@@ -30,6 +30,7 @@
 #include <QTabWidget>
 #include <QTextCursor>
 #include <QVBoxLayout>
+#include <array>
 #include <stdexcept>
 #include <string>
 
@@ -80,6 +81,37 @@ QLabel* makeResult(const char* name, QWidget* parent, int pixels) {
     label->setMinimumWidth(
         QFontMetrics(label->font()).horizontalAdvance(QStringLiteral("00000.0 mm")));
     return label;
+}
+
+// Distance, bearing and reverse bearing with their captions, and the page's
+// Calculate button (its default button), as both calculation pages show them.
+struct ResultRows {
+    std::array<QLabel*, 3> captions;
+    std::array<QLabel*, 3> values;
+    QPushButton* calculate;
+    QGridLayout* layout;
+};
+
+// names: the three captions, the three values, the button.
+ResultRows makeResultRows(QWidget* page, const std::array<const char*, 7>& names) {
+    ResultRows rows{};
+    rows.layout = new QGridLayout;
+    rows.layout->setHorizontalSpacing(8);
+    rows.layout->setVerticalSpacing(0);
+    const char* captions[3] = {"Distance:", "Bearing:", "Rev.Bearing:"};
+    for (int i = 0; i < 3; ++i) {
+        rows.captions[i] = makeLabel(names[i], QLatin1String(captions[i]), page);
+        rows.values[i] = makeResult(names[3 + i], page, 15);
+        rows.layout->addWidget(rows.captions[i], i, 0);
+        rows.layout->addWidget(rows.values[i], i, 1);
+    }
+    rows.layout->setColumnStretch(2, 1);
+    rows.calculate = named(new QPushButton(QStringLiteral("&Calculate"), page), names[6]);
+    rows.calculate->setIcon(page->style()->standardIcon(QStyle::SP_DialogOkButton));
+    rows.calculate->setDefault(true);
+    rows.calculate->setAutoDefault(true);
+    rows.layout->addWidget(rows.calculate, 0, 3, 3, 1, Qt::AlignRight | Qt::AlignBottom);
+    return rows;
 }
 
 // The red bold "GPS" mark beside a point that the GPS feeds; hidden until then.
@@ -283,28 +315,16 @@ void TForm1::buildLatLongPage() {
     addPoint(2, Label8, rgToLat, tessaro::dmsRow(page, edToLatDeg, edToLatMin, edToLatSec), rgToLon,
              tessaro::dmsRow(page, edtoLonDeg, edToLonMin, edToLonSec), toLOc, lbGpsTo);
 
-    auto* results = new QGridLayout;
-    results->setHorizontalSpacing(8);
-    results->setVerticalSpacing(0);
-    Label9 = makeLabel("Label9", QStringLiteral("Distance:"), page);
-    Label10 = makeLabel("Label10", QStringLiteral("Bearing:"), page);
-    Label3 = makeLabel("Label3", QStringLiteral("Rev.Bearing:"), page);
-    lbDist = makeResult("lbDist", page, 15);
-    lbBear = makeResult("lbBear", page, 15);
-    lbRevBear = makeResult("lbRevBear", page, 15);
-    results->addWidget(Label9, 0, 0);
-    results->addWidget(lbDist, 0, 1);
-    results->addWidget(Label10, 1, 0);
-    results->addWidget(lbBear, 1, 1);
-    results->addWidget(Label3, 2, 0);
-    results->addWidget(lbRevBear, 2, 1);
-    results->setColumnStretch(2, 1);
-    BitBtn1 = named(new QPushButton(QStringLiteral("&Calculate"), page), "BitBtn1");
-    BitBtn1->setIcon(page->style()->standardIcon(QStyle::SP_DialogOkButton));
-    BitBtn1->setDefault(true);
-    BitBtn1->setAutoDefault(true);
-    results->addWidget(BitBtn1, 0, 3, 3, 1, Qt::AlignRight | Qt::AlignBottom);
-    grid->addLayout(results, 3, 0, 1, 7);
+    const tessaro::ResultRows results = tessaro::makeResultRows(
+        page, {"Label9", "Label10", "Label3", "lbDist", "lbBear", "lbRevBear", "BitBtn1"});
+    Label9 = results.captions[0];
+    Label10 = results.captions[1];
+    Label3 = results.captions[2];
+    lbDist = results.values[0];
+    lbBear = results.values[1];
+    lbRevBear = results.values[2];
+    BitBtn1 = results.calculate;
+    grid->addLayout(results.layout, 3, 0, 1, 7);
     grid->setRowStretch(4, 1);
     grid->setColumnStretch(7, 1);
 }
@@ -362,29 +382,17 @@ void TForm1::buildQthPage() {
     grid->addWidget(toLatDiff, 4, 2);
     grid->addWidget(toLOnDiff, 4, 3);
 
-    auto* results = new QGridLayout;
-    results->setHorizontalSpacing(8);
-    results->setVerticalSpacing(0);
-    Label16 = makeLabel("Label16", QStringLiteral("Distance:"), page);
-    Label17 = makeLabel("Label17", QStringLiteral("Bearing:"), page);
-    Label4 = makeLabel("Label4", QStringLiteral("Rev.Bearing:"), page);
-    lbDist2 = makeResult("lbDist2", page, 15);
-    lbBear2 = makeResult("lbBear2", page, 15);
-    lbRevBear2 = makeResult("lbRevBear2", page, 15);
-    results->addWidget(Label16, 0, 0);
-    results->addWidget(lbDist2, 0, 1);
-    results->addWidget(Label17, 1, 0);
-    results->addWidget(lbBear2, 1, 1);
-    results->addWidget(Label4, 2, 0);
-    results->addWidget(lbRevBear2, 2, 1);
-    results->setColumnStretch(2, 1);
-    CalcQTHtoGeo = named(new QPushButton(QStringLiteral("&Calculate"), page), "CalcQTHtoGeo");
-    CalcQTHtoGeo->setIcon(page->style()->standardIcon(QStyle::SP_DialogOkButton));
-    CalcQTHtoGeo->setDefault(true);
-    CalcQTHtoGeo->setAutoDefault(true);
-    results->addWidget(CalcQTHtoGeo, 0, 3, 3, 1, Qt::AlignRight | Qt::AlignBottom);
+    const tessaro::ResultRows results = tessaro::makeResultRows(
+        page, {"Label16", "Label17", "Label4", "lbDist2", "lbBear2", "lbRevBear2", "CalcQTHtoGeo"});
+    Label16 = results.captions[0];
+    Label17 = results.captions[1];
+    Label4 = results.captions[2];
+    lbDist2 = results.values[0];
+    lbBear2 = results.values[1];
+    lbRevBear2 = results.values[2];
+    CalcQTHtoGeo = results.calculate;
     grid->addItem(new QSpacerItem(0, 6), 5, 0);
-    grid->addLayout(results, 6, 0, 1, 6);
+    grid->addLayout(results.layout, 6, 0, 1, 6);
     grid->setRowStretch(7, 1);
     grid->setColumnStretch(5, 1);
 

@@ -5,7 +5,6 @@
 
 #include <QCheckBox>
 #include <QSettings>
-#include <QTabWidget>
 #include <limits>
 
 namespace tessaro {
@@ -23,6 +22,18 @@ std::string errorText(const char* pattern, const char* name) {
 
 [[noreturn]] void wrongType(const char* name) {
     throw SettingsError(errorText("Ung\xFCltiger Datentyp f\xFCr '%s'", name));
+}
+
+// A read whose store error is not reported: the default goes into the field
+// and, through showDefault, into the control. Other errors pass on.
+template <class T, class Read, class ShowDefault>
+void readGuarded(T& field, Read read, T fallback, ShowDefault showDefault) {
+    try {
+        field = read();
+    } catch (const SettingsError&) {
+        field = fallback;
+        showDefault();
+    }
 }
 
 } // namespace
@@ -112,7 +123,7 @@ void SettingsStore::flush() {
 
 } // namespace tessaro
 
-using tessaro::SettingsError;
+using tessaro::readGuarded;
 using tessaro::SettingsStore;
 
 bool TForm1::LoadSettings() {
@@ -138,43 +149,25 @@ bool TForm1::LoadSettings() {
     qthLocText = store.readString("qthloc");
 
     // Guarded: a missing or mistyped value takes its default, in the field and the control.
-    try {
-        numDigitsIndex = store.readInteger("numdigits");
-    } catch (const SettingsError&) {
-        numDigitsIndex = 0;
-        rgDigits->SetItemIndex(0);
-    }
+    readGuarded(
+        numDigitsIndex, [&] { return store.readInteger("numdigits"); }, 0,
+        [this] { rgDigits->SetItemIndex(0); });
     eightDigits = numDigitsIndex != 0;
-    try {
-        comPortIndex = store.readInteger("comport");
-    } catch (const SettingsError&) {
-        comPortIndex = 0;
-        rgComport->SetItemIndex(0);
-    }
-    try {
-        comSpeedIndex = store.readInteger("comspeed");
-    } catch (const SettingsError&) {
-        comSpeedIndex = 0;
-        rgComspeed->SetItemIndex(0);
-    }
-    try {
-        activePage = store.readInteger("actpage");
-    } catch (const SettingsError&) {
-        activePage = 1;
-        PageControl1->setCurrentIndex(1);
-    }
-    try {
-        centerLocator = store.readBool("center");
-    } catch (const SettingsError&) {
-        centerLocator = true;
-        CheckBox1->setChecked(true);
-    }
-    try {
-        gpsTarget = store.readInteger("target");
-    } catch (const SettingsError&) {
-        gpsTarget = 2;
-        rgGpsTarget->SetItemIndex(2);
-    }
+    readGuarded(
+        comPortIndex, [&] { return store.readInteger("comport"); }, 0,
+        [this] { rgComport->SetItemIndex(0); });
+    readGuarded(
+        comSpeedIndex, [&] { return store.readInteger("comspeed"); }, 0,
+        [this] { rgComspeed->SetItemIndex(0); });
+    readGuarded(
+        activePage, [&] { return store.readInteger("actpage"); }, 1,
+        [this] { showPageFromCode(1); });
+    readGuarded(
+        centerLocator, [&] { return store.readBool("center"); }, true,
+        [this] { CheckBox1->setChecked(true); });
+    readGuarded(
+        gpsTarget, [&] { return store.readInteger("target"); }, 2,
+        [this] { rgGpsTarget->SetItemIndex(2); });
     return true;
 }
 
