@@ -31,6 +31,11 @@ void MainThreadQueue::post(std::function<void()> call) {
     wake();
 }
 
+std::size_t MainThreadQueue::pending() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_calls.size();
+}
+
 void MainThreadQueue::wake() {
     const std::uint64_t one = 1;
     (void)::write(m_wakefd, &one, sizeof one);

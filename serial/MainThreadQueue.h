@@ -27,6 +27,7 @@ public:
 
     // Any thread. Calls still queued when the queue is destroyed never run.
     void post(std::function<void()> call);
+    std::size_t pending();
 
 private:
     void runNext();

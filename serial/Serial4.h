@@ -146,6 +146,9 @@ public:
     // characters and full stops.
     static std::string ErrorText(int code);
 
+    // Notifications handed to the main thread that have not run yet.
+    std::size_t notificationsPending() { return m_mainQueue->pending(); }
+
     // The records as last built, for inspection.
     const tessaro::LineSettings& lineSettings() const { return m_lineSettings; }
     const tessaro::Timeouts& timeouts() const { return m_timeouts; }

@@ -208,11 +208,6 @@ bool FakeSerialPlatform::waitUntilIdle(std::chrono::milliseconds bound) const {
     return m_cv.wait_for(lock, bound, [this] { return m_events.empty() && m_waiting; });
 }
 
-bool FakeSerialPlatform::waitUntilTaken(std::chrono::milliseconds bound) const {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_cv.wait_for(lock, bound, [this] { return m_events.empty() && !m_waiting; });
-}
-
 std::shared_ptr<SerialPort> FakeSerialPlatform::open(const std::string& path, int& error) {
     std::lock_guard<std::mutex> lock(m_mutex);
     log("open " + path);

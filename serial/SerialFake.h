@@ -51,9 +51,6 @@ public:
     // Waits until the event thread has taken every pushed event and is
     // waiting again (or the bound passes).
     bool waitUntilIdle(std::chrono::milliseconds bound) const;
-    // Waits until the event thread has taken every pushed event and is busy
-    // with them (it has not come back to wait).
-    bool waitUntilTaken(std::chrono::milliseconds bound) const;
 
     std::shared_ptr<SerialPort> open(const std::string& path, int& error) override;
     std::string errorText(int code) const override;
