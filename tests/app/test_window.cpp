@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShowEvent>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTextBlock>
@@ -430,6 +431,16 @@ TEST_F(Window, ASecondActivationChangesNothing) {
     EXPECT_EQ(f.lbDist->text(), QStringLiteral("1.000 km"));
     EXPECT_EQ(f.PageControl1->currentIndex(), 1);
     EXPECT_TRUE(m_errors.isEmpty());
+}
+
+TEST_F(Window, StartUpWorkRunsEvenWhenTheDesktopDoesNotActivate) {
+    writeStoreText(firstTenValues());
+    TForm1 form;
+    QShowEvent shown; // the show alone, no activation
+    QApplication::sendEvent(&form, &shown);
+    EXPECT_FALSE(form.firstActivationDone);
+    EXPECT_TRUE(QTest::qWaitFor([&form] { return form.firstActivationDone; }, 5000));
+    EXPECT_EQ(form.edFmQth->text(), QStringLiteral("IO91wm"));
 }
 
 // The same user changes, then Exit (Esc) or the title bar's close: what is stored.
