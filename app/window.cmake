@@ -8,7 +8,9 @@ set(TESSARO_WINDOW_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/Widgets.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Win1252.cpp
     ${PROJECT_SOURCE_DIR}/gps/FormGpsControl.cpp)
-# The page handlers; placeholders until they exist.
+# The page handlers; placeholders until they exist. A file added to app/
+# changes the folder's time, which makes the build configure again.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR})
 if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/FormPages.cpp)
     list(APPEND TESSARO_WINDOW_SOURCES ${CMAKE_CURRENT_LIST_DIR}/FormPages.cpp)
 else()
