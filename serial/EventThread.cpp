@@ -131,53 +131,14 @@ void TEventThread::readMessages(tessaro::SerialPort& port) {
 
 void TEventThread::frameByte(unsigned char byte) {
     TSerial& s = *m_owner;
-    const char c = static_cast<char>(byte);
-    std::string& buffer = s.m_messageBuffer;
-    if (s.m_frameState == frTrailer) {
-        buffer += c;
-        if (--s.m_trailerLeft == 0) {
-            s.m_frameState = frDone;
-            deliverMessage();
-        }
-        return;
-    }
-    if (c == s.MessageStartChar()) {
-        s.m_frameState = frBody;
-        buffer.assign(1, c);
-        return;
-    }
-    if (c == s.MessageEndChar()) {
-        if (s.m_frameState != frBody)
-            return;
-        buffer += c;
-        const std::uint16_t append = s.MessageAppendCount();
-        if (append == 0) {
-            s.m_frameState = frDone;
-            deliverMessage();
-        } else if (buffer.size() + append > tessaro::maxMessageLength) {
-            buffer.clear();
-            s.m_frameState = frIdle;
-        } else {
-            s.m_frameState = frTrailer;
-            s.m_trailerLeft = append;
-        }
-        return;
-    }
-    if (s.m_frameState == frBody) {
-        // Endless bytes without an end character must not grow memory: such a
-        // message is dropped up to the next start character.
-        if (buffer.size() + 1 >= tessaro::maxMessageLength) {
-            buffer.clear();
-            s.m_frameState = frIdle;
-            return;
-        }
-        buffer += c;
-    }
+    if (tessaro::frameByte(s.m_framing, byte, s.MessageStartChar(), s.MessageEndChar(),
+                           s.MessageAppendCount()))
+        deliverMessage();
 }
 
 void TEventThread::deliverMessage() {
     TSerial& s = *m_owner;
-    s.runOnMainThread([&s, message = s.m_messageBuffer] {
+    s.runOnMainThread([&s, message = s.m_framing.MessageBuffer] {
         if (s.OnMessage)
             s.OnMessage(&s, message);
     });

@@ -12,6 +12,7 @@
 #pragma once
 
 #include "MainThreadQueue.h"
+#include "MessageFraming.h"
 #include "SerialPlatform.h"
 
 #include <QObject>
@@ -36,7 +37,6 @@ enum eOpModes { rxNormal, rxMessage };
 enum eNotifyErr { neDialog, neEvent, neNone };
 enum eModemInSignal { siCTS, siDSR, siRLSD };
 enum eControlLine { clRTS, clDTR };
-enum eFrameState { frIdle, frBody, frTrailer, frDone };
 
 using TNotifyEvent = std::function<void(TSerial* Sender)>;
 using TRxMessageEvent = std::function<void(TSerial* Sender, std::string RxMessage)>;
@@ -52,8 +52,6 @@ using ErrorBoxFunction = std::function<void(const std::string& caption, const st
 ErrorBoxFunction setErrorBoxFunction(ErrorBoxFunction f);
 
 constexpr std::uint32_t serialEventMask = 0x017D;
-// A message longer than this is dropped up to the next start character.
-constexpr std::size_t maxMessageLength = 4096;
 
 } // namespace tessaro
 
@@ -204,9 +202,7 @@ private:
     int m_txCount = 0;
 
     // Owned by the event thread (handlers get copies).
-    eFrameState m_frameState = frIdle;
-    std::uint16_t m_trailerLeft = 0;
-    std::string m_messageBuffer;
+    tessaro::FramingState m_framing; // FrameState, TrailerLeft, MessageBuffer
     bool m_ctsState = false;
     bool m_dsrState = false;
     bool m_rlsdState = false;
