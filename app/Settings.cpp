@@ -133,6 +133,9 @@ bool TForm1::LoadSettings() {
         // the stored use is never one the user did not pick.
         gpsTarget = 2;
         rgGpsTarget->SetItemIndex(2);
+        // The check box shows "Yes" from the layout: centre as it says, and
+        // store what it shows.
+        centerLocator = CheckBox1->isChecked();
         return false;
     }
 

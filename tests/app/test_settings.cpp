@@ -130,7 +130,10 @@ TEST_F(Store, AKilledSaveLeavesAWholeStore) {
         QElapsedTimer waited;
         waited.start();
         const int wanted = 20 + attempt * 7;
-        while (saves < wanted && waited.elapsed() < 20000) {
+        // A kill between creating QSettings' lock file and writing its process id
+        // into it leaves a lock that the next saver only breaks as stale after
+        // 30 s: allow for that.
+        while (saves < wanted && waited.elapsed() < 45000) {
             saver.waitForReadyRead(1000);
             saves += static_cast<int>(saver.readAllStandardOutput().count('\n'));
         }

@@ -279,6 +279,8 @@ TEST_F(Window, FirstStartSelectsGpsOffAndStoresIt) {
     EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("49"));
     EXPECT_EQ(f.edFmQth->text(), QStringLiteral("JN49kw"));
     EXPECT_EQ(f.fixCountdown, 5);
+    EXPECT_TRUE(f.CheckBox1->isChecked());
+    EXPECT_TRUE(f.centerLocator); // what the check box shows is what is computed
 
     std::uint16_t major = 0, minor = 0, release = 0, build = 0;
     f.GetVersionNumbers(major, minor, release, build);
@@ -295,6 +297,7 @@ TEST_F(Window, FirstStartSelectsGpsOffAndStoresIt) {
     EXPECT_EQ(store.size(), 16);
     EXPECT_EQ(store.value(QStringLiteral("target")).toInt(), 2);
     EXPECT_EQ(store.value(QStringLiteral("actpage")).toInt(), 5);
+    EXPECT_EQ(store.value(QStringLiteral("center")).toInt(), 1);
     EXPECT_EQ(store.value(QStringLiteral("FmLatitudeDeg")).toString(), QStringLiteral("49"));
     EXPECT_EQ(store.value(QStringLiteral("qthloc")).toString(), QStringLiteral("JN49kw"));
 }
