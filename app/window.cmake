@@ -7,7 +7,9 @@ set(TESSARO_WINDOW_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/Settings.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Widgets.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Win1252.cpp
-    ${PROJECT_SOURCE_DIR}/gps/FormGpsControl.cpp)
+    ${PROJECT_SOURCE_DIR}/gps/FormGpsControl.cpp
+    ${PROJECT_SOURCE_DIR}/gps/FormGpsIntake.cpp
+    ${PROJECT_SOURCE_DIR}/gps/PortMap.cpp)
 # The page handlers; placeholders until they exist. A file added to app/
 # changes the folder's time, which makes the build configure again.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR})

@@ -1,21 +1,109 @@
 // GPS source control of TForm1: the choice of port, speed and use of the GPS
-// data, and how the pages change while GPS feeds a point.
-#include "Form1.h"
+// data, how the pages change while GPS feeds a point, and the opening of the
+// port with the framing that makes one NMEA sentence one message.
+#include "FormGpsControl.h"
 
+#include "Form1.h"
+#include "PortMap.h"
+#include "Serial4.h"
 #include "Widgets.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <exception>
 #include <initializer_list>
+#include <memory>
+#include <utility>
+#include <vector>
+
+namespace tessaro {
+namespace {
+
+void messageBox(const QString& caption, const QString& text) {
+    // Qt breaks lines at a line feed only; the text separates its lines with a carriage return.
+    QString lines = text;
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(QMessageBox::Critical, caption, lines, QMessageBox::Ok);
+    box.exec();
+}
+
+PortErrorBox& portErrorBox() {
+    static PortErrorBox box = messageBox;
+    return box;
+}
+
+// "ComDevice1".."ComDevice4": device paths for the GPS ports, set by hand in
+// the settings store and never written by the program. Anything but a text
+// counts as not set, so a damaged entry cannot stop the start.
+std::vector<std::string> configuredDevices() {
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope,
+                       QStringLiteral("Veltmark-soft"), QStringLiteral("tessaro"));
+    settings.beginGroup(QStringLiteral("v1"));
+    std::vector<std::string> devices;
+    for (int port = 1; port <= 4; ++port) {
+        const QVariant value = settings.value(QStringLiteral("ComDevice%1").arg(port));
+        const bool isText = value.typeId() == QMetaType::QString;
+        devices.push_back(isText ? value.toString().trimmed().toStdString() : std::string());
+    }
+    return devices;
+}
+
+sPorts portFor(std::int32_t comPortIndex) {
+    // An index outside the group (a stored -1, say) opens port 2.
+    return comPortIndex >= 0 && comPortIndex <= 3 ? static_cast<sPorts>(comPortIndex + 1) : 2;
+}
+
+std::int32_t baudrateFor(std::int32_t comSpeedIndex) {
+    static const std::int32_t speeds[] = {1200, 2400, 4800, 9600, 19200, 38400};
+    return comSpeedIndex >= 0 && comSpeedIndex <= 5 ? speeds[comSpeedIndex] : 4800;
+}
+
+} // namespace
+
+PortErrorBox setPortErrorBox(PortErrorBox box) {
+    PortErrorBox previous = std::move(portErrorBox());
+    portErrorBox() = box ? std::move(box) : PortErrorBox(messageBox);
+    return previous;
+}
+
+} // namespace tessaro
 
 void TForm1::createSerial() {
-    // The serial component arrives with the serial work; until then there is no port.
-    Serial1 = nullptr;
+    Serial1 = new TSerial(this);
+    Serial1->setObjectName(QStringLiteral("Serial1"));
+    Serial1->SetRxEventMode(rxMessage);
+    Serial1->SetNotifyErrors(neEvent);
+    // The window's children go before Serial1, whose destruction closes the
+    // port and may still report: by then nothing is left to write to.
+    const QPointer<QWidget> pages(PageControl1);
+    const QPointer<QWidget> status(sb);
+    Serial1->OnMessage = [this, pages, status](TSerial* sender, std::string message) {
+        if (pages && status) {
+            Serial1Message(sender, std::move(message));
+        }
+    };
+    Serial1->OnError = [this, pages, status](TSerial* sender) {
+        if (pages && status) {
+            Serial1Error(sender);
+        }
+    };
+
+    const auto ports = std::make_shared<tessaro::PortMap>(tessaro::configuredDevices());
+    Serial1->SetPortResolver([ports](int port) { return ports->devicePath(port); });
+    for (int i = 0; i < rgComport->Count(); ++i) {
+        rgComport->Button(i)->setToolTip(QString::fromStdString(ports->devicePath(i + 1)));
+    }
 }
 
 void TForm1::closeGpsPort() {
-    // Nothing to close while Serial1 does not exist.
+    if (Serial1 != nullptr) {
+        Serial1->SetActive(false);
+    }
 }
 
 void TForm1::rgGpsTargetClick(QObject*) {
@@ -68,5 +156,48 @@ void TForm1::rgComspeedClick(QObject*) {
 void TForm1::OpenGpsPort() {
     // Every change of port, speed or use closes the running connection first.
     closeGpsPort();
-    // Opening the port comes with the serial component.
+    if (Serial1 == nullptr) {
+        return;
+    }
+    // A new attempt: the reason of an earlier failure no longer applies.
+    sb->SetDetail(QString());
+    if (gpsTarget == 2) {
+        return;
+    }
+    Serial1->SetPort(tessaro::portFor(comPortIndex));
+    Serial1->SetBaudrate(tessaro::baudrateFor(comSpeedIndex));
+    // 8 data bits; parity, stop bits and flow control keep the defaults (none, 1, none).
+    Serial1->SetCheckParity(false);
+    Serial1->SetDataBits(d8bit);
+    // One sentence, "$" through its carriage return, is one message; the line feed is dropped.
+    Serial1->SetMessageAppendCount(0);
+    Serial1->SetMessageEndChar('\r');
+    Serial1->SetMessageStartChar('$');
+    // The device may have changed since the last look (a receiver plugged in).
+    if (QRadioButton* item = rgComport->Button(Serial1->Port() - 1)) {
+        item->setToolTip(QString::fromStdString(Serial1->devicePath()));
+    }
+    try {
+        Serial1->SetActive(true);
+    } catch (const std::exception&) {
+        // Ordinary failures arrive through OnError; this is for anything the
+        // component raises instead. The box says so and the port stays closed.
+        tessaro::portErrorBox()(QStringLiteral("Fehler"),
+                                QStringLiteral("COM%1: not valid or in use.\rCheck hardware, "
+                                               "re-run Setup.")
+                                    .arg(comPortIndex + 1));
+        Serial1->SetActive(false);
+    }
+}
+
+void TForm1::Serial1Error(TSerial*) {
+    sb->SetSimpleText(QStringLiteral("Serial I/O Error..."));
+    // The system's reason ("Permission denied", "Device or resource busy")
+    // as the status line's tooltip; the status text itself stays short.
+    const int code = Serial1 != nullptr ? Serial1->ErrorCode() : 0;
+    if (code != 0) {
+        sb->SetDetail(QString::fromLocal8Bit(TSerial::ErrorText(code).c_str()) +
+                      QStringLiteral(" (") + QString::fromStdString(Serial1->devicePath()) +
+                      QStringLiteral(")"));
+    }
 }
