@@ -1,0 +1,214 @@
+// The three calculation pages of TForm1: Lat/Long, QTH Locator and Car. Each
+// handler reads its controls, asks PageCalc and the geodesy core, and writes
+// the results back; the rules themselves live in PageCalc.
+#include "Form1.h"
+
+#include "PageCalc.h"
+#include "QTH.h"
+#include "Widgets.h"
+#include "Win1252.h"
+
+#include <QCheckBox>
+#include <QColor>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPainter>
+#include <QPen>
+#include <array>
+#include <stdexcept>
+
+namespace tessaro {
+namespace {
+
+// The user's decimal separator as a Windows-1252 byte; a separator that is
+// not one such character (no locale Qt ships has one) falls back to '.'.
+char decimalSeparator() {
+    const std::string separator = toWin1252(QLocale().decimalPoint());
+    return separator.size() == 1 && separator != "?" ? separator[0] : '.';
+}
+
+void showText(QLabel* label, const std::string& text) {
+    label->setText(fromWin1252(text));
+}
+
+std::string upperCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+bool locatorLengthValid(const std::string& locator) {
+    return locator.size() == 6 || locator.size() == 8;
+}
+
+// One point of the Lat/Long page: signed decimal degrees and hemisphere flags.
+struct Point {
+    double longitude;
+    double latitude;
+    bool east;
+    bool north;
+};
+
+// Fields in the order deg, min, sec of latitude, then of longitude.
+Point toPoint(const std::int32_t* lat, const std::int32_t* lon, int latIndex, int lonIndex) {
+    Point p{};
+    p.longitude = lon[0] + lon[1] / 60.0 + lon[2] / 3600.0;
+    p.east = lonIndex != 1;
+    if (!p.east) {
+        p.longitude *= -1;
+    }
+    p.latitude = lat[0] + lat[1] / 60.0 + lat[2] / 3600.0;
+    p.north = latIndex != 1;
+    if (!p.north) {
+        p.latitude *= -1;
+    }
+    return p;
+}
+
+} // namespace
+} // namespace tessaro
+
+void TForm1::BitBtn1Click(QObject* /*Sender*/) {
+    using namespace tessaro;
+    const std::array<QLineEdit*, 12> edits{edFmLatDeg, edFmLatMin, edFmLatSec, edFmLonDeg,
+                                           edFmLonMin, edFmLonSec, edToLatDeg, edToLatMin,
+                                           edToLatSec, edtoLonDeg, edToLonMin, edToLonSec};
+    LatLongFields f{};
+    for (std::size_t i = 0; i < edits.size(); ++i) {
+        f[i] = parseLenientInt(toWin1252(edits[i]->text()));
+    }
+
+    sb->SetSimpleText(QString());
+    const std::string error = latLongRangeError(f);
+    if (!error.empty()) {
+        sb->SetSimpleText(fromWin1252(error));
+        return;
+    }
+
+    const Point from = toPoint(&f[0], &f[3], rgFmLat->ItemIndex(), rgFmLon->ItemIndex());
+    // The locator takes the unsigned field values; the hemisphere goes in the flags.
+    showText(fmLoc, LatLonToLocator(f[3], f[4], f[5], f[0], f[1], f[2], from.east, from.north,
+                                    eightDigits));
+    const Point to = toPoint(&f[6], &f[9], rgToLat->ItemIndex(), rgToLon->ItemIndex());
+    showText(toLOc,
+             LatLonToLocator(f[9], f[10], f[11], f[6], f[7], f[8], to.east, to.north, eightDigits));
+
+    const double distance =
+        LatLonDistance(from.longitude, from.latitude, to.longitude, to.latitude);
+    const double bearing = LatLonBearing(from.longitude, from.latitude, to.longitude, to.latitude);
+    const char separator = decimalSeparator();
+    const std::string shownDistance = distanceText(distance, rgUnits->ItemIndex(), separator);
+    showText(lbDist, shownDistance);
+    showText(lbBear, degreesText(bearing, separator));
+    showText(lbRevBear, degreesText(reverseBearing(bearing), separator));
+
+    updateCarPage(bearing, shownDistance);
+}
+
+void TForm1::CalcQTHtoGeoClick(QObject* /*Sender*/) {
+    using namespace tessaro;
+    const std::string fromText = toWin1252(edFmQth->text());
+    const std::string toText = toWin1252(edToQTH->text());
+
+    sb->SetSimpleText(QString());
+    if (!locatorLengthValid(fromText)) {
+        sb->SetSimpleText(QStringLiteral("Error in \"from\" loc., 6 or 8 characters required"));
+    }
+    if (!locatorLengthValid(toText)) {
+        sb->SetSimpleText(QStringLiteral("Error in \"to\" loc., 6 or 8 characters required"));
+    }
+    // Characters outside the locator alphabet would decode to positions beyond
+    // +-180/+-90 degrees and give meaningless results without a word.
+    if (locatorLengthValid(fromText) && !locatorCharactersValid(fromText)) {
+        sb->SetSimpleText(QStringLiteral("Error in \"from\" loc., invalid character"));
+    }
+    if (locatorLengthValid(toText) && !locatorCharactersValid(toText)) {
+        sb->SetSimpleText(QStringLiteral("Error in \"to\" loc., invalid character"));
+    }
+    if (!sb->SimpleText().isEmpty()) {
+        return;
+    }
+
+    const std::string from = upperCase(fromText);
+    const std::string to = upperCase(toText);
+    const double distance = LocatorDistance(from, to);
+    const double bearing = LocatorBearing(from, to);
+    const char separator = decimalSeparator();
+    showText(lbDist2, distanceText(distance, rgUnits->ItemIndex(), separator));
+    showText(lbBear2, degreesText(bearing, separator));
+    showText(lbRevBear2, degreesText(reverseBearing(bearing), separator));
+
+    double lon = 0;
+    double lat = 0;
+    LocatorToLatLon(from, lon, lat, centerLocator);
+    showText(fmLat, LatitudeToText(lat));
+    showText(fmLon, LongitudeToText(lon));
+    LocatorToLatLon(to, lon, lat, centerLocator);
+    showText(toLat, LatitudeToText(lat));
+    showText(toLOn, LongitudeToText(lon));
+
+    // Selected so that the next destination can be typed over it.
+    edToQTH->setSelection(0, eightDigits ? 8 : 6);
+
+    const PrecisionTexts fromPrecision = precisionTexts(from.size(), centerLocator);
+    showText(fmLatDiff, fromPrecision.latitude);
+    showText(fmLonDiff, fromPrecision.longitude);
+    const PrecisionTexts toPrecision = precisionTexts(to.size(), centerLocator);
+    showText(toLatDiff, toPrecision.latitude);
+    showText(toLOnDiff, toPrecision.longitude);
+}
+
+void TForm1::updateCarPage(double bearing, const std::string& distanceText) {
+    using namespace tessaro;
+    const double relative = relativeBearing(bearing, currentHeading);
+    showText(lbRelbear, degreesText(relative, decimalSeparator()));
+    showText(lbRelDist, distanceText);
+
+    const PointerEnd end = pointerEnd(relative);
+    QImage& picture = car->Picture();
+    if (!picture.isNull()) {
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        // Exclusive-or: cyan on white shows red, and drawing the same line
+        // again restores every pixel, which is how the old pointer is erased.
+        // Each pointer is one drawLine, so no pixel is toggled twice by its
+        // own overlapping pieces.
+        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        QPen pen(QColor(0, 255, 255));
+        pen.setWidth(8);
+        pen.setCapStyle(Qt::RoundCap);
+        painter.setPen(pen);
+        if (carPointerDrawn) {
+            painter.drawLine(75, 75, carPointerX, carPointerY);
+        }
+        painter.drawLine(75, 75, end.x, end.y);
+    }
+    carPointerX = end.x;
+    carPointerY = end.y;
+    carPointerDrawn = true;
+    car->Changed();
+}
+
+void TForm1::btEnterCurrHeadClick(QObject* /*Sender*/) {
+    const QString text = edCurrHead->text();
+    const std::optional<double> heading =
+        tessaro::parseHeading(tessaro::toWin1252(text), tessaro::decimalSeparator());
+    if (!heading) {
+        // Shown by the application's general error handler; heading and
+        // selection stay as they were.
+        throw std::runtime_error(
+            (QStringLiteral("'") + text + QStringLiteral("' ist kein g\u00FCltiger Gleitkommawert"))
+                .toUtf8()
+                .toStdString());
+    }
+    currentHeading = *heading;
+    edCurrHead->setSelection(0, 10);
+}
+
+void TForm1::CheckBox2Click(QObject* /*Sender*/) {
+    carContent->setVisible(CheckBox2->isChecked());
+}
