@@ -397,15 +397,15 @@ TEST_F(Pages, IdenticalLocatorsGiveZeroAndNorth) {
 
 TEST_F(Pages, LowerCaseGivesTheSameResults) {
     TForm1& f = start();
+    const auto results = [&f] {
+        return QStringList{f.lbDist2->text(), f.lbBear2->text(), f.lbRevBear2->text(),
+                           f.fmLat->text(),   f.fmLon->text(),   f.toLat->text(),
+                           f.toLOn->text()};
+    };
     locators(f, QStringLiteral("JN49KW"), QStringLiteral("IO91WM"));
-    const QStringList upper{f.lbDist2->text(), f.lbBear2->text(), f.lbRevBear2->text(),
-                            f.fmLat->text(),   f.fmLon->text(),   f.toLat->text(),
-                            f.toLOn->text()};
+    const QStringList upper = results();
     locators(f, QStringLiteral("jn49kw"), QStringLiteral("io91wm"));
-    const QStringList lower{f.lbDist2->text(), f.lbBear2->text(), f.lbRevBear2->text(),
-                            f.fmLat->text(),   f.fmLon->text(),   f.toLat->text(),
-                            f.toLOn->text()};
-    EXPECT_EQ(lower, upper);
+    EXPECT_EQ(results(), upper);
     EXPECT_EQ(f.sb->SimpleText(), QString());
 }
 
