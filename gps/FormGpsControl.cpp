@@ -173,11 +173,11 @@ void TForm1::OpenGpsPort() {
     Serial1->SetMessageAppendCount(0);
     Serial1->SetMessageEndChar('\r');
     Serial1->SetMessageStartChar('$');
-    // The device may have changed since the last look (a receiver plugged in).
-    if (QRadioButton* item = rgComport->Button(Serial1->Port() - 1)) {
-        item->setToolTip(QString::fromStdString(Serial1->devicePath()));
-    }
     try {
+        // The device may have changed since the last look (a receiver plugged in).
+        if (QRadioButton* item = rgComport->Button(Serial1->Port() - 1)) {
+            item->setToolTip(QString::fromStdString(Serial1->devicePath()));
+        }
         Serial1->SetActive(true);
     } catch (const std::exception&) {
         // Ordinary failures arrive through OnError; this is for anything the

@@ -4,6 +4,8 @@
 
 #include "Application.h"
 #include "Form1.h"
+#include "Serial4.h"
+#include "SerialFake.h"
 
 #include <QDir>
 #include <QFile>
@@ -62,9 +64,12 @@ protected:
         return values;
     }
 
-    // Created, shown and activated: the first activation has run.
+    // Created, shown and activated: the first activation has run. The GPS
+    // port opens on the fake serial layer, never on a device of the machine
+    // (tests running side by side would find it busy).
     TForm1& start() {
         m_form = std::make_unique<TForm1>();
+        m_form->Serial1->setPlatform(std::make_shared<tessaro::FakeSerialPlatform>());
         Form1 = m_form.get();
         m_form->show();
         m_form->activateWindow();

@@ -1,0 +1,235 @@
+// The GPS source control on the real window, with the serial component on
+// its fake serial layer; and the port number to device mapping.
+#include "Form1.h"
+#include "FormGpsControl.h"
+#include "PortMap.h"
+#include "Serial4.h"
+#include "SerialFake.h"
+#include "Widgets.h"
+#include "window_fixture.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <cerrno>
+#include <fstream>
+#include <stdexcept>
+
+namespace {
+
+using tessaro::FakeSerialPlatform;
+
+class GpsControl : public WindowFixture {
+protected:
+    // Started (first start: GPS Off, port closed) with a fake serial layer of our own.
+    TForm1& startWithFake() {
+        TForm1& f = start();
+        fake = std::make_shared<FakeSerialPlatform>();
+        f.Serial1->setPlatform(fake);
+        return f;
+    }
+    QString statusDetail() const {
+        return m_form->sb->findChild<QLabel*>(QStringLiteral("sbText"))->toolTip();
+    }
+
+    std::shared_ptr<FakeSerialPlatform> fake;
+};
+
+TEST_F(GpsControl, Serial1DeliversMessagesAndErrorsAsEvents) {
+    TForm1& f = start();
+    ASSERT_NE(f.Serial1, nullptr);
+    EXPECT_EQ(f.Serial1->objectName(), QStringLiteral("Serial1"));
+    EXPECT_EQ(f.Serial1->parent(), &f);
+    EXPECT_EQ(f.Serial1->RxEventMode(), rxMessage);
+    EXPECT_EQ(f.Serial1->NotifyErrors(), neEvent);
+    EXPECT_TRUE(static_cast<bool>(f.Serial1->OnMessage));
+    EXPECT_TRUE(static_cast<bool>(f.Serial1->OnError));
+    EXPECT_FALSE(f.Serial1->Active()); // first start: Off
+}
+
+struct LineRow {
+    const char* name;
+    int portIndex;
+    int speedIndex;
+    int port;
+    int baudrate;
+};
+
+class PortAndSpeed : public GpsControl, public ::testing::WithParamInterface<LineRow> {};
+
+TEST_P(PortAndSpeed, OpenTheTablePortWithEightDataBitsAndNmeaFraming) {
+    const LineRow& row = GetParam();
+    TForm1& f = startWithFake();
+    f.comPortIndex = row.portIndex;
+    f.comSpeedIndex = row.speedIndex;
+    f.gpsTarget = 0;
+    f.OpenGpsPort();
+    ASSERT_TRUE(f.Serial1->Active());
+    EXPECT_TRUE(fake->isOpen());
+    EXPECT_EQ(f.Serial1->Port(), row.port);
+    EXPECT_EQ(f.Serial1->Baudrate(), row.baudrate);
+    const tessaro::LineSettings line = fake->lastLineSettings();
+    EXPECT_EQ(line.baudRate, row.baudrate);
+    EXPECT_EQ(line.byteSize, 8);
+    EXPECT_FALSE(line.parityCheck);
+    EXPECT_EQ(line.parity, tessaro::noParity);
+    EXPECT_EQ(line.stopBits, tessaro::oneStopBit);
+    EXPECT_FALSE(line.outxCtsFlow || line.outxDsrFlow || line.outX || line.inX);
+    EXPECT_EQ(f.Serial1->MessageStartChar(), '$');
+    EXPECT_EQ(f.Serial1->MessageEndChar(), '\r');
+    EXPECT_EQ(f.Serial1->MessageAppendCount(), 0);
+    EXPECT_EQ(fake->lastPath(), f.Serial1->devicePath());
+    EXPECT_EQ(f.rgComport->Button(row.port - 1)->toolTip().toStdString(), fake->lastPath());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, PortAndSpeed,
+    ::testing::Values(LineRow{"Port1At1200", 0, 0, 1, 1200}, LineRow{"Port2At2400", 1, 1, 2, 2400},
+                      LineRow{"Port3At4800", 2, 2, 3, 4800}, LineRow{"Port4At9600", 3, 3, 4, 9600},
+                      LineRow{"Speed19k2", 0, 4, 1, 19200}, LineRow{"Speed38k4", 0, 5, 1, 38400},
+                      LineRow{"NoSelectionFallsBack", -1, -1, 2, 4800},
+                      LineRow{"BeyondTheTablesFallsBack", 4, 6, 2, 4800}),
+    [](const ::testing::TestParamInfo<LineRow>& info) { return std::string(info.param.name); });
+
+TEST_F(GpsControl, EveryChangeReopensAndOffClosesForGood) {
+    TForm1& f = startWithFake();
+    f.rgGpsTarget->SetItemIndex(0);
+    ASSERT_TRUE(fake->isOpen());
+    fake->clearCalls();
+    f.rgComspeed->SetItemIndex(3);
+    EXPECT_EQ(fake->lastLineSettings().baudRate, 9600);
+    const auto calls = fake->calls();
+    ASSERT_FALSE(calls.empty());
+    EXPECT_NE(std::find_if(calls.begin(), calls.end(),
+                           [](const std::string& c) { return c.rfind("close", 0) == 0; }),
+              calls.end())
+        << "the running connection is closed first";
+
+    f.rgGpsTarget->SetItemIndex(2);
+    EXPECT_FALSE(fake->isOpen());
+    EXPECT_FALSE(f.Serial1->Active());
+    f.rgComport->SetItemIndex(2);
+    f.rgComspeed->SetItemIndex(5);
+    EXPECT_EQ(f.comPortIndex, 2);
+    EXPECT_EQ(f.comSpeedIndex, 5);
+    EXPECT_FALSE(fake->isOpen());
+}
+
+TEST_F(GpsControl, ExitClosesThePortBeforeTheWindow) {
+    TForm1& f = startWithFake();
+    f.rgGpsTarget->SetItemIndex(1);
+    ASSERT_TRUE(fake->isOpen());
+    f.Button1Click(f.Button1);
+    EXPECT_FALSE(fake->isOpen());
+    EXPECT_FALSE(f.isVisible());
+}
+
+TEST_F(GpsControl, FailedOpenShowsSerialIoErrorWithTheSystemsReason) {
+    TForm1& f = startWithFake();
+    FakeSerialPlatform::Failures failures;
+    failures.open = EBUSY;
+    fake->setFailures(failures);
+    f.rgGpsTarget->SetItemIndex(0);
+    EXPECT_FALSE(f.Serial1->Active());
+    EXPECT_EQ(f.sb->SimpleText(), QStringLiteral("Serial I/O Error..."));
+    EXPECT_TRUE(statusDetail().contains(QStringLiteral("Device or resource busy")))
+        << qPrintable(statusDetail());
+    // The use and the locks stay; the user recovers by another choice.
+    EXPECT_EQ(f.gpsTarget, 0);
+    EXPECT_FALSE(f.edFmLatDeg->isEnabled());
+
+    fake->setFailures({});
+    f.rgComport->SetItemIndex(1);
+    EXPECT_TRUE(f.Serial1->Active());
+    EXPECT_TRUE(statusDetail().isEmpty());
+    EXPECT_TRUE(m_errors.isEmpty());
+}
+
+TEST_F(GpsControl, ARaisingComponentGetsTheBoxAndThePortStaysClosed) {
+    TForm1& f = startWithFake();
+    QStringList boxes;
+    const tessaro::PortErrorBox previous =
+        tessaro::setPortErrorBox([&](const QString& caption, const QString& text) {
+            boxes << caption + QLatin1Char('|') + text;
+        });
+    f.Serial1->SetPortResolver([](int) -> std::string { throw std::runtime_error("no ports"); });
+    f.rgComport->SetItemIndex(1);
+    f.rgGpsTarget->SetItemIndex(0);
+    tessaro::setPortErrorBox(previous);
+
+    ASSERT_EQ(boxes.size(), 1);
+    EXPECT_EQ(boxes.front(),
+              QStringLiteral("Fehler|COM2: not valid or in use.\rCheck hardware, re-run Setup."));
+    EXPECT_FALSE(f.Serial1->Active());
+    EXPECT_FALSE(fake->isOpen());
+    EXPECT_TRUE(m_errors.isEmpty()); // the error went no further
+    EXPECT_EQ(f.gpsTarget, 0);
+}
+
+TEST_F(GpsControl, ComDeviceSettingsNameThePortsAndAreNeverWritten) {
+    writeStoreText(firstTenValues() +
+                   "target=2\nComDevice2=/dev/gps-test\nComDevice3=/dev/a, /dev/b\n");
+    TForm1& f = startWithFake();
+    ASSERT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join(QLatin1Char('\n')));
+    EXPECT_EQ(f.rgComport->Button(1)->toolTip(), QStringLiteral("/dev/gps-test"));
+    // A value that is no text is taken as not set.
+    EXPECT_FALSE(f.rgComport->Button(2)->toolTip().isEmpty());
+    EXPECT_FALSE(f.rgComport->Button(2)->toolTip().startsWith(QStringLiteral("/dev/a")));
+    f.rgComport->SetItemIndex(1);
+    f.rgGpsTarget->SetItemIndex(1);
+    EXPECT_EQ(fake->lastPath(), "/dev/gps-test");
+
+    f.close();
+    finish();
+    const auto store = readStore();
+    EXPECT_EQ(store.value(QStringLiteral("ComDevice2")).toString(),
+              QStringLiteral("/dev/gps-test"));
+    EXPECT_FALSE(store.contains(QStringLiteral("ComDevice1")));
+    EXPECT_FALSE(store.contains(QStringLiteral("ComDevice4")));
+}
+
+// --- port number to device ------------------------------------------------------------------
+
+class PortMapTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir.isValid());
+        // Created out of order: the map sorts them.
+        for (const char* name : {"usb-u-blox_GNSS-if00", "usb-FTDI_FT232R-if00-port0",
+                                 "usb-Prolific_PL2303-if00-port0"}) {
+            std::ofstream(dir.path().toStdString() + "/" + name).put('x');
+        }
+    }
+    std::string entry(const char* name) const { return dir.path().toStdString() + "/" + name; }
+    QTemporaryDir dir;
+};
+
+TEST_F(PortMapTest, ByIdEntriesInSortedOrderThenBuiltInPorts) {
+    const tessaro::PortMap map({}, dir.path().toStdString());
+    EXPECT_EQ(map.devicePath(1), entry("usb-FTDI_FT232R-if00-port0"));
+    EXPECT_EQ(map.devicePath(2), entry("usb-Prolific_PL2303-if00-port0"));
+    EXPECT_EQ(map.devicePath(3), entry("usb-u-blox_GNSS-if00"));
+    EXPECT_EQ(map.devicePath(4), "/dev/ttyS3");
+    EXPECT_EQ(map.devicePath(0), "");
+    EXPECT_EQ(map.devicePath(-3), "");
+}
+
+TEST_F(PortMapTest, ExplicitDeviceWinsAndEmptyOnesFallThrough) {
+    const tessaro::PortMap map({"", "/dev/ttyACM0", "", ""}, dir.path().toStdString());
+    EXPECT_EQ(map.devicePath(1), entry("usb-FTDI_FT232R-if00-port0"));
+    EXPECT_EQ(map.devicePath(2), "/dev/ttyACM0");
+}
+
+TEST_F(PortMapTest, WithoutTheDirectoryTheBuiltInPorts) {
+    const tessaro::PortMap map({}, dir.path().toStdString() + "/missing");
+    EXPECT_EQ(map.devicePath(1), "/dev/ttyS0");
+    EXPECT_EQ(map.devicePath(4), "/dev/ttyS3");
+    // Looked at on every call: a receiver plugged in later is found.
+    const tessaro::PortMap live({}, dir.path().toStdString());
+    std::ofstream(dir.path().toStdString() + "/usb-A").put('x');
+    EXPECT_EQ(live.devicePath(1), entry("usb-A"));
+}
+
+} // namespace

@@ -1,0 +1,206 @@
+// The whole road of a GPS sentence: bytes written into a pseudo-terminal's
+// master, the window's Serial1 on its slave (named by the ComDevice1
+// setting), and what the window shows.
+#include "Form1.h"
+#include "PtyReadBack.h"
+#include "SerialTestSupport.h"
+#include "Widgets.h"
+#include "window_fixture.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <fcntl.h>
+#include <pty.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <string>
+
+namespace {
+
+using tessaro::test::readLine;
+using tessaro::test::settle;
+using tessaro::test::waitUntil;
+
+const std::string london = "$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F\r\n";
+const QString londonStatus = QStringLiteral("New GPS data received at 09:30:15 UT");
+
+double cpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+class GpsLive : public WindowFixture {
+protected:
+    void SetUp() override {
+        WindowFixture::SetUp();
+        ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+        // Writes must never block the test when nobody reads the slave.
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        path = ::ttyname(slave);
+    }
+
+    void TearDown() override {
+        WindowFixture::TearDown();
+        if (master >= 0) {
+            ::close(master);
+        }
+        ::close(slave);
+    }
+
+    // The program's start with stored settings: port 1 is `device`, 4800 bit/s.
+    TForm1& startUsing(int target, const std::string& device) {
+        writeStoreText(firstTenValues() + "comport=0\ncomspeed=2\ntarget=" +
+                       QByteArray::number(target) + "\nComDevice1=" + device.c_str() + "\n");
+        m_form = std::make_unique<TForm1>();
+        Form1 = m_form.get();
+        m_form->show();
+        m_form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_form.get()));
+        return *m_form;
+    }
+
+    void send(const std::string& bytes) {
+        ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+
+    bool statusBecomes(const QString& text, int boundMs = 3000) {
+        return waitUntil([&] { return m_form->sb->SimpleText() == text; }, boundMs);
+    }
+
+    QString statusDetail() const {
+        return m_form->sb->findChild<QLabel*>(QStringLiteral("sbText"))->toolTip();
+    }
+
+    int master = -1;
+    int slave = -1;
+    std::string path;
+};
+
+TEST_F(GpsLive, StartUpOpensThePortAndAFixReachesBothPages) {
+    TForm1& f = startUsing(0, path);
+    ASSERT_TRUE(f.Serial1->Active());
+    const auto line = readLine(slave);
+    EXPECT_EQ(line.inputSpeed, 4800u);
+    EXPECT_FALSE(line.parityCheck);
+    EXPECT_EQ(f.rgComport->Button(0)->toolTip(), QString::fromStdString(path));
+
+    f.edToQTH->setText(QStringLiteral("JN49kw"));
+    // Other sentences and the line feed pass without a trace.
+    send("$GPGGA,093015.00,5130.7712,N,00007.3456,W,1,08,0.9,10.0,M,47.0,M,,*4B\r\n" + london);
+    ASSERT_TRUE(statusBecomes(londonStatus)) << qPrintable(f.sb->SimpleText());
+    EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("51"));
+    EXPECT_EQ(f.edFmLatSec->text(), QStringLiteral("46"));
+    EXPECT_EQ(f.edFmLonMin->text(), QStringLiteral("7"));
+    EXPECT_EQ(f.rgFmLon->ItemIndex(), 1);
+    EXPECT_EQ(f.edFmQth->text(), QStringLiteral("io91wm"));
+    EXPECT_EQ(f.lbNmea4->text(), QString::fromStdString(london).trimmed());
+    EXPECT_EQ(f.lbNmea3->text(), QStringLiteral("---"));
+    EXPECT_FALSE(f.lbDist->text().isEmpty());
+    // io91wm to JN49kw, square centres: 111.3 km * sqrt(1.583^2 + (9.0 cos 50.73)^2)
+    // = 658 km, in the stored unit nautical miles.
+    EXPECT_EQ(f.lbDist2->text(), QStringLiteral("355.4 nm"));
+    EXPECT_EQ(f.fixCountdown, 4);
+    EXPECT_TRUE(m_errors.isEmpty());
+}
+
+TEST_F(GpsLive, ABurstArrivesWholeAndInOrder) {
+    TForm1& f = startUsing(1, path);
+    std::string burst;
+    for (int i = 0; i < 60; ++i) {
+        char sentence[64];
+        std::snprintf(sentence, sizeof sentence, "$GPGLL,5130.%04d,N,00007.3456,W,0930%02d,A\r\n",
+                      i, i);
+        burst += sentence;
+    }
+    send(burst);
+    ASSERT_TRUE(statusBecomes(QStringLiteral("New GPS data received at 09:30:59 UT")));
+    EXPECT_EQ(f.lbNmea1->text(), QStringLiteral("$GPGLL,5130.0056,N,00007.3456,W,093056,A"));
+    EXPECT_EQ(f.lbNmea4->text(), QStringLiteral("$GPGLL,5130.0059,N,00007.3456,W,093059,A"));
+    EXPECT_EQ(f.edToLatSec->text(), QStringLiteral("0"));
+}
+
+TEST_F(GpsLive, SpeedChangeReopensAtTheNewSpeed) {
+    TForm1& f = startUsing(0, path);
+    f.rgComspeed->SetItemIndex(4);
+    EXPECT_TRUE(f.Serial1->Active());
+    EXPECT_EQ(readLine(slave).inputSpeed, 19200u);
+    send(london);
+    EXPECT_TRUE(statusBecomes(londonStatus));
+}
+
+TEST_F(GpsLive, OffClosesThePortAndFreesTheDevice) {
+    TForm1& f = startUsing(0, path);
+    send(london);
+    ASSERT_TRUE(statusBecomes(londonStatus));
+    f.rgGpsTarget->SetItemIndex(2);
+    EXPECT_FALSE(f.Serial1->Active());
+    EXPECT_EQ(f.lbNmea1->text(), QStringLiteral("Off"));
+    EXPECT_TRUE(f.lbNmea4->text().isEmpty());
+    EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
+
+    const int other = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(other, 0) << "the device is no longer held exclusively";
+    EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
+    ::close(other);
+
+    send(london);
+    settle(200);
+    EXPECT_TRUE(f.lbNmea4->text().isEmpty());
+    EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
+}
+
+TEST_F(GpsLive, MissingDeviceShowsSerialIoErrorAndTheWindowGoesOn) {
+    TForm1& f = startUsing(0, m_dir.path().toStdString() + "/no-such-receiver");
+    EXPECT_FALSE(f.Serial1->Active());
+    EXPECT_EQ(f.sb->SimpleText(), QStringLiteral("Serial I/O Error..."));
+    EXPECT_TRUE(statusDetail().contains(QStringLiteral("No such file or directory")))
+        << qPrintable(statusDetail());
+    EXPECT_TRUE(m_errors.isEmpty());
+
+    f.rgGpsTarget->SetItemIndex(2);
+    EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
+    EXPECT_TRUE(statusDetail().isEmpty());
+    ASSERT_TRUE(f.BitBtn1->isEnabled());
+    f.BitBtn1->click();
+    EXPECT_FALSE(f.lbDist->text().isEmpty());
+}
+
+TEST_F(GpsLive, ClosingTheMasterMidStreamShowsTheErrorWithoutSpinning) {
+    TForm1& f = startUsing(0, path);
+    send(london);
+    ASSERT_TRUE(statusBecomes(londonStatus));
+    int errors = 0;
+    const TNotifyEvent shown = f.Serial1->OnError;
+    f.Serial1->OnError = [&](TSerial* sender) {
+        ++errors;
+        shown(sender);
+    };
+
+    ::close(master); // the receiver is unplugged
+    master = -1;
+    ASSERT_TRUE(statusBecomes(QStringLiteral("Serial I/O Error...")));
+    errors = 0;
+    const double cpuBefore = cpuSeconds();
+    settle(1000);
+    const double cpuUsed = cpuSeconds() - cpuBefore;
+    EXPECT_LE(errors, 12) << "a failing line is retried at most about ten times a second";
+    EXPECT_LT(cpuUsed, 0.5) << "the event thread must not spin";
+    EXPECT_EQ(f.sb->SimpleText(), QStringLiteral("Serial I/O Error..."));
+
+    // Still in the user's hands: Off closes the port at once.
+    QElapsedTimer closing;
+    closing.start();
+    f.rgGpsTarget->SetItemIndex(2);
+    EXPECT_LT(closing.elapsed(), 1000);
+    EXPECT_FALSE(f.Serial1->Active());
+    EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
+}
+
+} // namespace
