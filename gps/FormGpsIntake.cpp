@@ -143,7 +143,11 @@ void TForm1::ProcessSentences() {
         }
         --fixCountdown;
         // The bar's range starts at 1: a countdown of 0 shows as empty, as 1 does.
+        // QProgressBar repaints the window at once on a visible change; an
+        // ordinary update is painted with everything else this fix changed.
+        pb1->setUpdatesEnabled(false);
         pb1->setValue(std::max(fixCountdown, pb1->minimum()));
+        pb1->setUpdatesEnabled(true);
         if (fixCountdown == 0) {
             lastFixLat = lat;
             lastFixLon = lon;

@@ -2,11 +2,11 @@
 // its fake serial layer; and the port number to device mapping.
 #include "Form1.h"
 #include "FormGpsControl.h"
+#include "GpsWindowFixture.h"
 #include "PortMap.h"
 #include "Serial4.h"
 #include "SerialFake.h"
 #include "Widgets.h"
-#include "window_fixture.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -21,24 +21,17 @@ namespace {
 
 using tessaro::FakeSerialPlatform;
 
-class GpsControl : public WindowFixture {
+class GpsControl : public GpsWindowFixture {
 protected:
-    // Started (first start: GPS Off, port closed) with a fake serial layer of our own.
-    TForm1& startWithFake() {
-        TForm1& f = start();
-        fake = std::make_shared<FakeSerialPlatform>();
-        f.Serial1->setPlatform(fake);
-        return f;
-    }
+    // First start: GPS Off, port closed.
+    TForm1& startWithFake() { return startWindow(true); }
     QString statusDetail() const {
         return m_form->sb->findChild<QLabel*>(QStringLiteral("sbText"))->toolTip();
     }
-
-    std::shared_ptr<FakeSerialPlatform> fake;
 };
 
 TEST_F(GpsControl, Serial1DeliversMessagesAndErrorsAsEvents) {
-    TForm1& f = start();
+    TForm1& f = startWithFake();
     ASSERT_NE(f.Serial1, nullptr);
     EXPECT_EQ(f.Serial1->objectName(), QStringLiteral("Serial1"));
     EXPECT_EQ(f.Serial1->parent(), &f);

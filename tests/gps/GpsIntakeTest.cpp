@@ -1,8 +1,8 @@
 // The NMEA intake on the real window: sentences handed to Serial1Message as
 // the serial component hands them over, without a port.
 #include "Form1.h"
+#include "GpsWindowFixture.h"
 #include "Widgets.h"
-#include "window_fixture.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -61,10 +61,10 @@ std::string fixAt(int latMin, int lonMin) {
     return text;
 }
 
-class Intake : public WindowFixture {
+class Intake : public GpsWindowFixture {
 protected:
     TForm1& startFeeding(int target) {
-        TForm1& f = start();
+        TForm1& f = startWindow(true);
         f.gpsTarget = target;
         return f;
     }

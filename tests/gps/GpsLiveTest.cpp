@@ -2,10 +2,10 @@
 // master, the window's Serial1 on its slave (named by the ComDevice1
 // setting), and what the window shows.
 #include "Form1.h"
+#include "GpsWindowFixture.h"
 #include "PtyReadBack.h"
 #include "SerialTestSupport.h"
 #include "Widgets.h"
-#include "window_fixture.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -36,10 +36,10 @@ double cpuSeconds() {
            (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
 }
 
-class GpsLive : public WindowFixture {
+class GpsLive : public GpsWindowFixture {
 protected:
     void SetUp() override {
-        WindowFixture::SetUp();
+        GpsWindowFixture::SetUp();
         ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
         // Writes must never block the test when nobody reads the slave.
         ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
@@ -47,7 +47,7 @@ protected:
     }
 
     void TearDown() override {
-        WindowFixture::TearDown();
+        GpsWindowFixture::TearDown();
         if (master >= 0) {
             ::close(master);
         }
@@ -58,12 +58,7 @@ protected:
     TForm1& startUsing(int target, const std::string& device) {
         writeStoreText(firstTenValues() + "comport=0\ncomspeed=2\ntarget=" +
                        QByteArray::number(target) + "\nComDevice1=" + device.c_str() + "\n");
-        m_form = std::make_unique<TForm1>();
-        Form1 = m_form.get();
-        m_form->show();
-        m_form->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(m_form.get()));
-        return *m_form;
+        return startWindow(false);
     }
 
     void send(const std::string& bytes) {
