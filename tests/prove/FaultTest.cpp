@@ -1,0 +1,389 @@
+// Faults a user meets, on the real window: the receiver vanishes mid-sentence
+// and comes back behind the same path, another program holds the port, and
+// the settings file is damaged. (An unwritable store and a save killed
+// midway are in tests/app/test_settings.cpp.)
+#include "Form1.h"
+#include "Serial4.h"
+#include "SerialTestSupport.h"
+#include "Widgets.h"
+#include "window_fixture.h"
+
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QTabWidget>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using tessaro::test::settle;
+using tessaro::test::waitUntil;
+
+const std::string london = "$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F\r\n";
+const std::string lisbon = "$GPGLL,3843.2100,N,00908.4500,W,120001.00,A\r\n";
+const QString serialError = QStringLiteral("Serial I/O Error...");
+
+double cpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Pty {
+    int master = -1;
+    int slave = -1;
+    std::string path;
+
+    bool open() {
+        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+            return false;
+        }
+        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+        path = ::ttyname(slave);
+        return true;
+    }
+    void close() {
+        for (int* fd : {&master, &slave}) {
+            if (*fd >= 0) {
+                ::close(*fd);
+                *fd = -1;
+            }
+        }
+    }
+    ~Pty() { close(); }
+};
+
+class Fault : public WindowFixture {
+protected:
+    // The program's start with stored settings: GPS feeds the start point from
+    // port 1, which is `device`.
+    TForm1& startUsing(const std::string& device) {
+        writeStoreText(firstTenValues() +
+                       "comport=0\ncomspeed=2\ntarget=0\nComDevice1=" + device.c_str() + "\n");
+        m_form = std::make_unique<TForm1>();
+        Form1 = m_form.get();
+        m_form->show();
+        m_form->activateWindow();
+        EXPECT_TRUE(QTest::qWaitForWindowActive(m_form.get()));
+        return *m_form;
+    }
+
+    bool statusBecomes(const QString& text, int boundMs = 3000) {
+        return waitUntil([&] { return m_form->sb->SimpleText() == text; }, boundMs);
+    }
+
+    QString statusDetail() const {
+        return m_form->sb->findChild<QLabel*>(QStringLiteral("sbText"))->toolTip();
+    }
+
+    // What a user does to try the receiver again: GPS use Off, then back to the start point.
+    void reselectStartPoint() {
+        m_form->PageControl1->setCurrentIndex(3); // the GPS page
+        clickItem(m_form->rgGpsTarget, 2);
+        ASSERT_EQ(m_form->gpsTarget, 2);
+        settle(300); // a user takes a moment between the two clicks
+        clickItem(m_form->rgGpsTarget, 0);
+        ASSERT_EQ(m_form->gpsTarget, 0);
+    }
+
+    // On the circle of the item, where a user clicks.
+    static void clickItem(TRadioGroup* group, int index) {
+        QRadioButton* button = group->Button(index);
+        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+    }
+
+    static void send(int master, const std::string& bytes) {
+        ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+};
+
+// --- the receiver vanishes ---------------------------------------------------------------------
+
+TEST_F(Fault, ReceiverGoneMidSentenceThenBackBehindTheSamePath) {
+    Pty first;
+    ASSERT_TRUE(first.open());
+    // ComDevice1 names a stable link, as udev gives a USB receiver.
+    const std::string link = m_dir.path().toStdString() + "/gps-receiver";
+    ASSERT_EQ(::symlink(first.path.c_str(), link.c_str()), 0);
+    TForm1& f = startUsing(link);
+    ASSERT_TRUE(f.Serial1->Active());
+    send(first.master, london);
+    ASSERT_TRUE(statusBecomes(QStringLiteral("New GPS data received at 09:30:15 UT")));
+
+    int errors = 0;
+    const TNotifyEvent shown = f.Serial1->OnError;
+    f.Serial1->OnError = [&](TSerial* sender) {
+        ++errors;
+        shown(sender);
+    };
+    // Unplugged halfway through a sentence: the pty's master goes, and its node with it.
+    send(first.master, "$GPGLL,4916.45,N,123");
+    first.close();
+    ASSERT_TRUE(statusBecomes(serialError));
+    EXPECT_FALSE(statusDetail().isEmpty());
+    errors = 0;
+    const double cpuBefore = cpuSeconds();
+    settle(1000);
+    EXPECT_LE(errors, 11) << "a failing line is retried at most about ten times a second";
+    EXPECT_LT(cpuSeconds() - cpuBefore, 0.5) << "the event thread must not spin";
+    EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("51")) << "the half sentence moved the point";
+
+    // Plugged in again: a new terminal behind the same link.
+    Pty second;
+    ASSERT_TRUE(second.open());
+    const std::string fresh = link + ".new";
+    ASSERT_EQ(::symlink(second.path.c_str(), fresh.c_str()), 0);
+    ASSERT_EQ(::rename(fresh.c_str(), link.c_str()), 0);
+    reselectStartPoint();
+    ASSERT_TRUE(f.Serial1->Active()) << qPrintable(statusDetail());
+    EXPECT_TRUE(statusDetail().isEmpty());
+
+    send(second.master, lisbon);
+    ASSERT_TRUE(statusBecomes(QStringLiteral("New GPS data received at 12:00:01 UT")));
+    EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("38"));
+    EXPECT_EQ(f.edFmLonMin->text(), QStringLiteral("8"));
+    EXPECT_EQ(f.lbNmea4->text(), QString::fromStdString(lisbon).trimmed());
+    // The new connection is sound: no error from it.
+    errors = 0;
+    settle(300);
+    EXPECT_EQ(errors, 0);
+    EXPECT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join('|'));
+}
+
+// The error the event thread was handing over when the user closed the port
+// belongs to the closed connection: it must not come back afterwards, neither
+// while GPS is Off nor over a new connection that works. Disabled until the
+// serial component drops such set-aside errors; today the status line shows
+// "Serial I/O Error..." again within milliseconds of choosing Off.
+TEST_F(Fault, DISABLED_ChoosingOffAfterALineErrorStaysQuiet) {
+    Pty first;
+    ASSERT_TRUE(first.open());
+    TForm1& f = startUsing(first.path);
+    ASSERT_TRUE(f.Serial1->Active());
+    first.close();
+    ASSERT_TRUE(statusBecomes(serialError));
+    settle(1000); // the user notices
+
+    m_form->PageControl1->setCurrentIndex(3);
+    clickItem(f.rgGpsTarget, 2);
+    ASSERT_FALSE(f.Serial1->Active());
+    settle(300);
+    EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
+    EXPECT_EQ(f.lbNmea1->text(), QStringLiteral("Off"));
+}
+
+// --- another program holds the port -------------------------------------------------------------
+
+// A child process that opens the terminal and locks it, as a GPS daemon does,
+// then passes on everything it reads. Only async-signal-safe calls after fork().
+pid_t startHolder(const std::string& path, int master, int& ready, int& data) {
+    int readyPipe[2];
+    int dataPipe[2];
+    if (::pipe(readyPipe) != 0 || ::pipe(dataPipe) != 0) {
+        return -1;
+    }
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::close(master);
+        ::close(readyPipe[0]);
+        ::close(dataPipe[0]);
+        const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+        const char state = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0 ? 'L' : 'E';
+        (void)::write(readyPipe[1], &state, 1);
+        char buffer[256];
+        for (;;) {
+            const ssize_t n = ::read(fd, buffer, sizeof buffer);
+            if (n <= 0) {
+                ::_exit(0);
+            }
+            (void)::write(dataPipe[1], buffer, static_cast<std::size_t>(n));
+        }
+    }
+    ::close(readyPipe[1]);
+    ::close(dataPipe[1]);
+    ready = readyPipe[0];
+    data = dataPipe[0];
+    return pid;
+}
+
+// Reads from `fd` until `wanted` has been seen or the bound expires.
+bool readsWithin(int fd, const std::string& wanted, int boundMs) {
+    std::string seen;
+    QDeadlineTimer deadline(boundMs);
+    while (seen.find(wanted) == std::string::npos) {
+        pollfd in{fd, POLLIN, 0};
+        if (::poll(&in, 1, static_cast<int>(deadline.remainingTime())) <= 0) {
+            return false;
+        }
+        char buffer[256];
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n <= 0) {
+            return false;
+        }
+        seen.append(buffer, static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+TEST_F(Fault, PortHeldByAnotherProgramIsLeftToIt) {
+    Pty pty;
+    ASSERT_TRUE(pty.open());
+    int ready = -1;
+    int data = -1;
+    const pid_t holder = startHolder(pty.path, pty.master, ready, data);
+    ASSERT_GT(holder, 0);
+    char state = 0;
+    ASSERT_EQ(::read(ready, &state, 1), 1);
+    ASSERT_EQ(state, 'L') << "the holder could not lock the terminal";
+    termios before{};
+    ASSERT_EQ(::tcgetattr(pty.master, &before), 0);
+
+    TForm1& f = startUsing(pty.path);
+    EXPECT_FALSE(f.Serial1->Active());
+    EXPECT_EQ(f.sb->SimpleText(), serialError);
+    // The reason a user can act on, with the device it concerns.
+    EXPECT_TRUE(statusDetail().contains(QString::fromLocal8Bit(std::strerror(EWOULDBLOCK))))
+        << qPrintable(statusDetail());
+    EXPECT_TRUE(statusDetail().contains(QString::fromStdString(pty.path)));
+    EXPECT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join('|'));
+
+    // Nothing taken from the holder: its line settings, its lock, its data.
+    termios after{};
+    ASSERT_EQ(::tcgetattr(pty.master, &after), 0);
+    EXPECT_EQ(after.c_iflag, before.c_iflag);
+    EXPECT_EQ(after.c_lflag, before.c_lflag);
+    EXPECT_EQ(after.c_cflag, before.c_cflag);
+    EXPECT_EQ(::cfgetispeed(&after), ::cfgetispeed(&before));
+    send(pty.master, london);
+    EXPECT_TRUE(readsWithin(data, "$GPGLL,5130.7712,N", 3000));
+    settle(100);
+    EXPECT_EQ(f.lbNmea4->text(), QStringLiteral("---"));
+    EXPECT_EQ(::waitpid(holder, nullptr, WNOHANG), 0) << "the holder ended";
+    const int probe = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(probe, 0);
+    EXPECT_NE(::flock(probe, LOCK_EX | LOCK_NB), 0) << "the holder lost its lock";
+    ::close(probe);
+
+    // The other program ends; choosing the use again opens the port.
+    ::kill(holder, SIGTERM);
+    ASSERT_EQ(::waitpid(holder, nullptr, 0), holder);
+    ::close(ready);
+    ::close(data);
+    reselectStartPoint();
+    ASSERT_TRUE(f.Serial1->Active()) << qPrintable(statusDetail());
+    send(pty.master, london);
+    EXPECT_TRUE(statusBecomes(QStringLiteral("New GPS data received at 09:30:15 UT")));
+}
+
+// --- damaged settings file
+// ------------------------------------------------------------------------
+
+QByteArray randomBytes(int size, quint32 seed) {
+    QRandomGenerator generator(seed);
+    QByteArray bytes(size, '\0');
+    for (char& c : bytes) {
+        c = static_cast<char>(generator.bounded(256));
+    }
+    return bytes;
+}
+
+QByteArray wholeStore() {
+    return "[v1]\n" + firstTenValues() +
+           "numdigits=0\ncomport=0\ncomspeed=2\nactpage=1\ncenter=1\ntarget=2\n";
+}
+
+struct DamagedStoreCase {
+    const char* name;
+    QByteArray content;
+    const char* error; // shown by the general error handler; empty: none
+};
+
+class DamagedStore : public WindowFixture,
+                     public ::testing::WithParamInterface<DamagedStoreCase> {};
+
+TEST_P(DamagedStore, ReadErrorShownAndTheNextSaveRepairsIt) {
+    ASSERT_TRUE(QDir().mkpath(m_dir.path() + QStringLiteral("/Veltmark-soft")));
+    QFile file(storePath());
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(GetParam().content);
+    file.close();
+
+    TForm1& f = start();
+    const QString error = QString::fromUtf8(GetParam().error);
+    if (error.isEmpty()) {
+        EXPECT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join('|'));
+    } else {
+        ASSERT_EQ(m_errors.size(), 1) << qPrintable(m_errors.join('|'));
+        EXPECT_EQ(m_errors.at(0), error);
+    }
+    // The window is usable: a calculation runs with GPS Off.
+    f.rgGpsTarget->SetItemIndex(2);
+    f.BitBtn1->click();
+    EXPECT_FALSE(f.lbDist->text().isEmpty());
+
+    // The save at the end writes a whole store over the damaged one ...
+    finish();
+    m_form.reset();
+    const int errorsBefore = static_cast<int>(m_errors.size());
+    // (Keys the damage made up stay, as "ComDevice1" and any other key not ours do.)
+    const auto stored = readStore();
+    for (const char* name :
+         {"FmLatitudeDeg", "FmLatitudeMin", "FmLatitudeSec", "FmLongitudeDeg", "FmLongitudeMin",
+          "FmLongitudeSec", "FmLatitude_NS", "FMLongitude_EW", "Units", "qthloc", "numdigits",
+          "comport", "comspeed", "actpage", "center", "target"}) {
+        EXPECT_TRUE(stored.contains(QLatin1String(name))) << name;
+    }
+    EXPECT_EQ(stored.value(QStringLiteral("target")).toInt(), 2);
+    // ... which the next start reads without a word.
+    start();
+    EXPECT_EQ(m_errors.size(), errorsBefore) << qPrintable(m_errors.join('|'));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, DamagedStore,
+    ::testing::Values(
+        // Without the group the store counts as empty: a first start.
+        DamagedStoreCase{"RandomBytes", randomBytes(4096, 7), ""},
+        DamagedStoreCase{"ZerosOnly", QByteArray(4096, '\0'), ""},
+        // A file whose end a crash filled with zeros.
+        DamagedStoreCase{"WholeStoreThenZeros", wholeStore() + QByteArray(2048, '\0'), ""},
+        DamagedStoreCase{"RandomBytesInTheGroup", "[v1]\n" + randomBytes(4096, 11),
+                         "Konnte Daten f\u00FCr 'FmLatitude_NS' nicht holen."},
+        DamagedStoreCase{"CutInTheUnitsLine", wholeStore().left(wholeStore().indexOf("Units=") + 3),
+                         "Konnte Daten f\u00FCr 'Units' nicht holen."},
+        DamagedStoreCase{"ZerosInANumber",
+                         QByteArray(wholeStore()).replace("Units=2", QByteArray("Units=\0\0", 8)),
+                         "Ung\u00FCltiger Datentyp f\u00FCr 'Units'"},
+        DamagedStoreCase{"BytesNotUtf8InTexts",
+                         QByteArray(wholeStore())
+                             .replace("qthloc=IO91wm", "qthloc=\xFF\xFE\xC3(")
+                             .replace("FmLatitudeDeg=51", "FmLatitudeDeg=\x80\x81"),
+                         ""},
+        DamagedStoreCase{
+            "MegabyteLocator",
+            QByteArray(wholeStore()).replace("qthloc=IO91wm", "qthloc=" + QByteArray(1 << 20, 'A')),
+            ""}),
+    [](const ::testing::TestParamInfo<DamagedStoreCase>& info) {
+        return std::string(info.param.name);
+    });
+
+} // namespace
