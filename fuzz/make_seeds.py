@@ -58,6 +58,9 @@ def gll():
         "wrong-checksum": b"0$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1E\r",
         "lower-case": b"0$GPGLL,5130.7712,n,00007.3456,e,093015.00,a\r",
         "non-digits": b"0$GPGLL,5:3 .7712,N,00/07.3456,W,0930,A\r",
+        # Marked valid though the pages refuse them: minutes 99, degree "/9" = -1.
+        "minutes-99": b"0$GPGLL,4999.000,N,00800.000,E,120000,A\r",
+        "degree-minus-one": b"0$GPGLL,/900.000,N,00800.000,E,120000,A\r",
         "nul-inside": b"0$GPGLL,5130.7712,N,000\x0007.3456,W,093015.00,A*1F\r",
         # Recorded receivers (gpsd regression logs, BSD-2-Clause; see tests/data/nmea).
         "gngll-recorded": b"1$GNGLL,4111.59903,N,11156.54809,W,213712.000,A,A*50\r",
