@@ -5,6 +5,8 @@
 
 int main(int argc, char* argv[]) {
     TApplication app(argc, argv);
+    // Lets Wayland compositors match the window to its launcher and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.veltmark_soft.tessaro"));
     TForm1 form;
     Form1 = &form;
     form.show();
