@@ -72,19 +72,32 @@ struct Pty {
     ~Pty() { close(); }
 };
 
-class Fault : public WindowFixture {
+// Created and through its first activation, as at the program's start, but
+// never shown: Qt paints a shown window partly on threads of its own pool,
+// whose hand-overs ThreadSanitizer cannot see in the uninstrumented library.
+// With `fakeSerial` the GPS port opens on the fake serial layer.
+class HiddenWindowFixture : public WindowFixture {
+protected:
+    TForm1& startHidden(bool fakeSerial) {
+        m_form = std::make_unique<TForm1>();
+        Form1 = m_form.get();
+        if (fakeSerial) {
+            m_form->Serial1->setPlatform(std::make_shared<tessaro::FakeSerialPlatform>());
+        }
+        // Under the general error handler, as the activation event runs it.
+        TApplication::runGuarded([this] { m_form->FormActivate(m_form.get()); });
+        return *m_form;
+    }
+};
+
+class Fault : public HiddenWindowFixture {
 protected:
     // The program's start with stored settings: GPS feeds the start point from
     // port 1, which is `device`.
     TForm1& startUsing(const std::string& device) {
         writeStoreText(firstTenValues() +
                        "comport=0\ncomspeed=2\ntarget=0\nComDevice1=" + device.c_str() + "\n");
-        m_form = std::make_unique<TForm1>();
-        Form1 = m_form.get();
-        m_form->show();
-        m_form->activateWindow();
-        EXPECT_TRUE(QTest::qWaitForWindowActive(m_form.get()));
-        return *m_form;
+        return startHidden(false);
     }
 
     bool statusBecomes(const QString& text, int boundMs = 3000) {
@@ -95,20 +108,12 @@ protected:
         return m_form->sb->findChild<QLabel*>(QStringLiteral("sbText"))->toolTip();
     }
 
-    // What a user does to try the receiver again: GPS use Off, then back to the start point.
+    // What a user does to try the receiver again: GPS use Off, then back to
+    // the start point (a click on an item selects it through SetItemIndex).
     void reselectStartPoint() {
-        m_form->PageControl1->setCurrentIndex(3); // the GPS page
-        clickItem(m_form->rgGpsTarget, 2);
-        ASSERT_EQ(m_form->gpsTarget, 2);
+        m_form->rgGpsTarget->SetItemIndex(2);
         settle(300); // a user takes a moment between the two clicks
-        clickItem(m_form->rgGpsTarget, 0);
-        ASSERT_EQ(m_form->gpsTarget, 0);
-    }
-
-    // On the circle of the item, where a user clicks.
-    static void clickItem(TRadioGroup* group, int index) {
-        QRadioButton* button = group->Button(index);
-        QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(6, button->height() / 2));
+        m_form->rgGpsTarget->SetItemIndex(0);
     }
 
     static void send(int master, const std::string& bytes) {
@@ -183,8 +188,7 @@ TEST_F(Fault, DISABLED_ChoosingOffAfterALineErrorStaysQuiet) {
     ASSERT_TRUE(statusBecomes(serialError));
     settle(1000); // the user notices
 
-    m_form->PageControl1->setCurrentIndex(3);
-    clickItem(f.rgGpsTarget, 2);
+    f.rgGpsTarget->SetItemIndex(2);
     ASSERT_FALSE(f.Serial1->Active());
     settle(300);
     EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
@@ -317,7 +321,7 @@ struct DamagedStoreCase {
     const char* error; // shown by the general error handler; empty: none
 };
 
-class DamagedStore : public WindowFixture,
+class DamagedStore : public HiddenWindowFixture,
                      public ::testing::WithParamInterface<DamagedStoreCase> {};
 
 TEST_P(DamagedStore, ReadErrorShownAndTheNextSaveRepairsIt) {
@@ -327,7 +331,7 @@ TEST_P(DamagedStore, ReadErrorShownAndTheNextSaveRepairsIt) {
     file.write(GetParam().content);
     file.close();
 
-    TForm1& f = start();
+    TForm1& f = startHidden(true);
     const QString error = QString::fromUtf8(GetParam().error);
     if (error.isEmpty()) {
         EXPECT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join('|'));
@@ -354,7 +358,7 @@ TEST_P(DamagedStore, ReadErrorShownAndTheNextSaveRepairsIt) {
     }
     EXPECT_EQ(stored.value(QStringLiteral("target")).toInt(), 2);
     // ... which the next start reads without a word.
-    start();
+    startHidden(true);
     EXPECT_EQ(m_errors.size(), errorsBefore) << qPrintable(m_errors.join('|'));
 }
 

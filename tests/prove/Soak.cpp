@@ -310,8 +310,12 @@ SoakResult runSoak(const SoakOptions& options) {
 
     auto form = std::make_unique<TForm1>();
     Form1 = form.get();
-    form->show();
-    form->activateWindow();
+    if (options.showWindow) {
+        form->show();
+        form->activateWindow();
+    } else {
+        form->FormActivate(form.get());
+    }
     QTimer tick; // wakes the loop to look at the clock and the writer
     tick.start(20);
     QDeadlineTimer activation(10000);

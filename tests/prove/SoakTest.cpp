@@ -24,6 +24,7 @@ TEST_F(Soak, EveryValidFixArrivesInOrderAndNothingElseMovesThePosition) {
     // ThreadSanitizer slows the handler and the event thread about tenfold.
 #if defined(__SANITIZE_THREAD__)
     options.items = 5000;
+    options.showWindow = false;
 #else
     options.items = 20000;
 #endif
