@@ -5,6 +5,7 @@
 
 #include <QCheckBox>
 #include <QSettings>
+#include <algorithm>
 #include <limits>
 
 namespace tessaro {
@@ -48,7 +49,13 @@ SettingsStore::SettingsStore()
 SettingsStore::~SettingsStore() = default;
 
 bool SettingsStore::keyExists() const {
-    return !m_settings->childKeys().isEmpty() || !m_settings->childGroups().isEmpty();
+    // The port mapping "ComDevice1".."ComDevice4" is the user's own, written
+    // by hand before a first start: it does not make the program's values exist.
+    const QStringList keys = m_settings->childKeys();
+    const bool ownValue = std::any_of(keys.begin(), keys.end(), [](const QString& key) {
+        return !key.startsWith(QLatin1String("ComDevice"));
+    });
+    return ownValue || !m_settings->childGroups().isEmpty();
 }
 
 QString SettingsStore::readString(const char* name) const {

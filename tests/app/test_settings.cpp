@@ -82,6 +82,14 @@ TEST_F(Store, NoGroupMeansNoKey) {
     EXPECT_FALSE(other.keyExists());
 }
 
+// A port mapping typed in before the first start is not a stored set of values.
+TEST_F(Store, OnlyAPortMappingMeansNoKey) {
+    writeStoreText("ComDevice1=/dev/ttyUSB0\nComDevice3=/tmp/gps0\n");
+    EXPECT_FALSE(SettingsStore().keyExists());
+    writeStoreText("ComDevice1=/dev/ttyUSB0\nUnits=1\n");
+    EXPECT_TRUE(SettingsStore().keyExists());
+}
+
 TEST_F(Store, TextsSurviveTheRoundTripExactly) {
     {
         SettingsStore store;
