@@ -42,6 +42,7 @@ void TEventThread::Execute() {
             }
             s.m_threadActive = true;
             port = s.m_device;
+            s.m_threadConnection = s.m_connection;
         }
 
         std::uint32_t events = 0;

@@ -186,6 +186,7 @@ void TSerial::openPort() {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_device = device;
+        ++m_connection;
     }
     if (int rc = device->setupQueues(m_rxQueueSize, m_txQueueSize))
         HandleError(rc);
@@ -343,7 +344,14 @@ bool TSerial::runOnMainThread(std::function<void()> fn) {
 
 void TSerial::reportFromThread(int code) {
     m_errorCode = code;
-    runOnMainThread([this, code] { notifyError(code); });
+    const std::uint64_t connection = m_threadConnection;
+    runOnMainThread([this, code, connection] {
+        // A report the close set aside belongs to the closed connection: the
+        // user has moved on (chosen Off, another port), so it is dropped.
+        if (connection != m_connection || !Active())
+            return;
+        notifyError(code);
+    });
 }
 
 int TSerial::ReadByte(tessaro::SerialPort& port, unsigned char& byte) {

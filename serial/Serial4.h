@@ -214,8 +214,13 @@ private:
     std::condition_variable m_cv;
     std::shared_ptr<tessaro::SerialPort> m_device; // guarded by m_mutex
     std::atomic<bool> m_active{false};             // written under m_mutex
-    std::atomic<bool> m_closing{false};            // written under m_mutex
-    bool m_threadActive = false;                   // guarded by m_mutex
+    // Counts opens (main thread, under m_mutex). The event thread notes the
+    // one it works on, so that an error of a connection that has been closed
+    // meanwhile is not reported against the next state of the port.
+    std::uint64_t m_connection = 0;
+    std::uint64_t m_threadConnection = 0; // event thread only
+    std::atomic<bool> m_closing{false};   // written under m_mutex
+    bool m_threadActive = false;          // guarded by m_mutex
 
     // Calls still queued when the component goes are dropped with it.
     std::unique_ptr<tessaro::MainThreadQueue> m_mainQueue;

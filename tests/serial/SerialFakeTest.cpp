@@ -541,6 +541,21 @@ TEST_F(SerialFake, FailingWaitIsReportedAtMostEveryHundredMs) {
     EXPECT_EQ(errors.size(), afterClose) << "a closed port reports nothing";
 }
 
+// The error of a connection that the user closed while its report waited for
+// the window thread is not shown afterwards, also not over a new connection.
+TEST_F(SerialFake, ErrorSetAsideByACloseIsDropped) {
+    serial->SetActive(true);
+    fake->setFailures(failing(&F::wait));
+    // The event loop does not run here, so the report waits for the window thread.
+    ASSERT_TRUE(notificationPosted());
+    serial->SetActive(false);
+    fake->setFailures({});
+    serial->SetActive(true);
+    settle(300);
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(serial->Active());
+}
+
 TEST_F(SerialFake, FailedReadWaitIsReported) {
     frameWith('$', '\r', 0);
     serial->SetActive(true);
