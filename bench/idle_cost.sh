@@ -53,6 +53,17 @@ cpu_ticks() {
     awk '{ print $12 + $13 }' <<<"$rest"
 }
 
+# Run time of each thread in nanoseconds from the scheduler, as "id ns" lines:
+# finer than clock ticks. A thread that ends meanwhile (Qt retires an idle
+# pool thread after 30 s) takes its time along, so only threads alive at both
+# ends are compared; the ticks above count every thread.
+thread_ns() {
+    local t
+    for t in /proc/"$1"/task/*; do
+        echo "${t##*/} $(cut -d' ' -f1 "$t/schedstat")"
+    done
+}
+
 measure() { # name target
     local name=$1 target=$2 home="$work/target$2"
     mkdir -p "$home/Veltmark-soft"
@@ -83,12 +94,12 @@ EOF
     if ls -l "/proc/$app/fd" 2>/dev/null | grep -q -- "-> $device\$"; then
         held=yes
     fi
-    # (Per-thread scheduler times would be finer, but lose the time of
-    # threads that end meanwhile, such as Qt's idle pool threads.)
     local t0 t1
     t0=$(cpu_ticks "$app")
+    thread_ns "$app" >"$home.ns0"
     sleep "$seconds"
     t1=$(cpu_ticks "$app")
+    thread_ns "$app" >"$home.ns1"
     kill "$app"
     wait "$app" 2>/dev/null || true
     app=""
@@ -99,6 +110,11 @@ EOF
     printf '%-30s port held: %-3s  CPU %5d ms in %d s = %s %% of one core (resolution %s %%)\n' \
         "$name" "$held" "$cpu_ms" "$seconds" "$percent" \
         "$(awk -v hz="$ticks" -v s="$seconds" 'BEGIN { printf "%.3f", 100 / hz / s }')"
+    awk -v s="$seconds" -v pad="" '
+        NR == FNR { start[$1] = $2; next }
+        ($1 in start) { ns += $2 - start[$1]; n++ }
+        END { printf "%-30s %d threads alive throughout ran %.3f ms = %.4f %% of one core\n",
+                     pad, n, ns / 1e6, ns / (s * 1e9) * 100 }' "$home.ns0" "$home.ns1"
     if [[ $name == port-open* && $held != yes ]]; then
         echo "  the program did not open $device" >&2
         return 1
