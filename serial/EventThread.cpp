@@ -47,6 +47,9 @@ void TEventThread::Execute() {
 
         std::uint32_t events = 0;
         if (int rc = port->waitEvents(events)) {
+            // The line broke (receiver unplugged): a half message must not be
+            // completed by the bytes of whatever device comes back.
+            s.m_framing.FrameState = frIdle;
             if (s.m_active)
                 s.reportFromThread(rc);
             pauseAfterFailure();

@@ -556,6 +556,20 @@ TEST_F(SerialFake, ErrorSetAsideByACloseIsDropped) {
     EXPECT_TRUE(serial->Active());
 }
 
+// A close and reopen continue a half message; a broken line does not.
+TEST_F(SerialFake, HalfMessageEndsWhenTheLineFails) {
+    frameWith('$', '\r', 0);
+    serial->SetActive(true);
+    feed("$GPGLL,4916.45,N,123");
+    fake->setFailures(failing(&F::wait));
+    ASSERT_TRUE(waitUntil([&] { return !errors.empty(); }));
+    serial->SetActive(false);
+    fake->setFailures({});
+    serial->SetActive(true);
+    feed("45.67,W,225444,A\r$A\r");
+    EXPECT_EQ(messages, std::vector<std::string>{"$A\r"});
+}
+
 TEST_F(SerialFake, FailedReadWaitIsReported) {
     frameWith('$', '\r', 0);
     serial->SetActive(true);
