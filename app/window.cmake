@@ -3,6 +3,7 @@
 set(TESSARO_WINDOW_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/Application.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Form1.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FormPages.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HelpText.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Settings.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Widgets.cpp
@@ -10,14 +11,6 @@ set(TESSARO_WINDOW_SOURCES
     ${PROJECT_SOURCE_DIR}/gps/FormGpsControl.cpp
     ${PROJECT_SOURCE_DIR}/gps/FormGpsIntake.cpp
     ${PROJECT_SOURCE_DIR}/gps/PortMap.cpp)
-# The page handlers; placeholders until they exist. A file added to app/
-# changes the folder's time, which makes the build configure again.
-set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR})
-if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/FormPages.cpp)
-    list(APPEND TESSARO_WINDOW_SOURCES ${CMAKE_CURRENT_LIST_DIR}/FormPages.cpp)
-else()
-    list(APPEND TESSARO_WINDOW_SOURCES ${CMAKE_CURRENT_LIST_DIR}/FormPagesStub.cpp)
-endif()
 
 add_library(tessaro_window STATIC ${TESSARO_WINDOW_SOURCES})
 target_include_directories(tessaro_window PUBLIC ${CMAKE_CURRENT_LIST_DIR})
