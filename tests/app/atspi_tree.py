@@ -3,8 +3,10 @@
 reader does, and checks that every control a user operates has a spoken name
 and that the first activation filled in the window.
 
-Usage: atspi_tree.py APPLICATION-NAME   (exit 0 when all checks pass)
+Usage: atspi_tree.py APPLICATION-NAME [PID]   (exit 0 when all checks pass;
+with PID the wait for the application ends as soon as that process is gone)
 """
+import os
 import sys
 import time
 
@@ -26,9 +28,21 @@ EXPECTED = [
 ]
 
 
-def find_application(name, seconds=20):
+def alive(pid):
+    # An ended child stays a zombie until its parent reaps it: count it as gone.
+    if pid is None:
+        return True
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except OSError:
+        return False
+
+
+def find_application(name, pid, seconds=60):
+    # Generous: on a loaded machine the first start of the bridge is slow.
     end = time.time() + seconds
-    while time.time() < end:
+    while time.time() < end and alive(pid):
         for app in pyatspi.Registry.getDesktop(0):
             if app is not None and app.name == name:
                 return app
@@ -45,7 +59,8 @@ def walk(node, found):
 
 
 def main():
-    app = find_application(sys.argv[1])
+    pid = int(sys.argv[2]) if len(sys.argv) > 2 else None
+    app = find_application(sys.argv[1], pid)
     if app is None:
         print("the application did not appear on the accessibility bus")
         return 1
