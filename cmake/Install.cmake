@@ -33,21 +33,23 @@ endforeach()
 install(FILES ${PROJECT_SOURCE_DIR}/resources/icon.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME tessaro.svg)
 
-# README, and the licence once the repository has one.
-foreach(doc README.md LICENSE LICENSE.md LICENSE.txt COPYING)
-    if(EXISTS ${PROJECT_SOURCE_DIR}/${doc})
-        install(FILES ${PROJECT_SOURCE_DIR}/${doc} DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessaro)
-    endif()
-endforeach()
+# README and the licence; Debian's policy wants the machine-readable
+# copyright file beside them in every binary package.
+install(FILES ${PROJECT_SOURCE_DIR}/README.md ${PROJECT_SOURCE_DIR}/LICENSE
+              ${PROJECT_SOURCE_DIR}/packaging/copyright
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/tessaro)
 
 # Debian package: the libraries' packages come from dpkg-shlibdeps; the
 # platform plugin and the fonts are loaded at run time, so they are named here.
-set(TESSARO_PACKAGE_MAINTAINER "Veltmark-soft <tessaro@veltmark-soft.invalid>"
+# Whoever builds a package for others sets their own name and address here.
+set(TESSARO_PACKAGE_MAINTAINER
+    "Tessaro developers (Veltmark-soft) <veltmark-soft@users.noreply.github.com>"
     CACHE STRING "Maintainer field of the Debian package")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tessaro)
 set(CPACK_PACKAGE_VENDOR Veltmark-soft)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
