@@ -15,7 +15,6 @@
 #include <QGroupBox>
 #include <QGuiApplication>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -201,12 +200,14 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setStatusBar(sb);
 
     Button1 = named(new QPushButton(QStringLiteral("Exit"), PageControl1), "Button1");
-    Button1->setAutoDefault(true);
+    // Never the focus: Enter on a page must calculate, never quit. Esc and
+    // the mouse reach it.
+    Button1->setFocusPolicy(Qt::NoFocus);
+    Button1->setAutoDefault(false);
     PageControl1->setCornerWidget(Button1, Qt::TopRightCorner);
 
-    // The tabs' mnemonics are registered before the pages' own: a key that
-    // both use (Alt+L, Alt+S, Alt+C) goes to the tab first, as on the system's
-    // page controls; pressed again, it reaches the control on the page.
+    // A letter that a tab and a control of the shown page share (Alt+S,
+    // Alt+C on Lat/Long) goes to the control: see pageMnemonic().
     const QStringList captions = {QStringLiteral("&Lat/Long"),   QStringLiteral("&QTH Locator"),
                                   QStringLiteral("&Setup"),      QStringLiteral("&GPS"),
                                   QStringLiteral("&About/Help"), QStringLiteral("&Car")};
@@ -227,6 +228,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     nameForScreenReaders();
     createSerial();
     bindHandlers();
+    watchMnemonics();
 
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
@@ -527,13 +529,19 @@ void TForm1::buildAboutPage() {
 
 void TForm1::buildCarPage() {
     QWidget* page = PageControl1->widget(5);
-    auto* outer = new QVBoxLayout(page);
+    auto* outer = new QGridLayout(page);
     outer->setContentsMargins(6, 4, 6, 4);
     carContent = named(new QWidget(page), "carContent");
     QSizePolicy keep = carContent->sizePolicy();
     keep.setRetainSizeWhenHidden(true);
     carContent->setSizePolicy(keep);
-    outer->addWidget(carContent);
+    outer->addWidget(carContent, 0, 0);
+    // In the content's place, so the window keeps its size; the two are never shown together.
+    lbCarHint = makeLabel(
+        "lbCarHint",
+        QStringLiteral("Tick \u201CShow Car page\u201D on the Setup page to see the pointer."),
+        page);
+    outer->addWidget(lbCarHint, 0, 0, Qt::AlignLeft | Qt::AlignTop);
 
     auto* row = new QHBoxLayout(carContent);
     row->setContentsMargins(0, 0, 0, 0);
@@ -671,6 +679,28 @@ void TForm1::nameForScreenReaders() {
     name(Image1, "Program icon");
     name(red1, "Help text");
 
+    const auto caption = [](QLabel* result, const char* text) {
+        tessaro::captionForScreenReaders(result, QLatin1String(text));
+    };
+    caption(lbDist, "Distance");
+    caption(lbBear, "Bearing");
+    caption(lbRevBear, "Reverse bearing");
+    caption(fmLoc, "From locator");
+    caption(toLOc, "To locator");
+    caption(lbDist2, "Distance");
+    caption(lbBear2, "Bearing");
+    caption(lbRevBear2, "Reverse bearing");
+    caption(fmLat, "From latitude");
+    caption(fmLon, "From longitude");
+    caption(toLat, "To latitude");
+    caption(toLOn, "To longitude");
+    caption(fmLatDiff, "From latitude precision");
+    caption(fmLonDiff, "From longitude precision");
+    caption(toLatDiff, "To latitude precision");
+    caption(toLOnDiff, "To longitude precision");
+    caption(lbRelbear, "Relative bearing from car");
+    caption(lbRelDist, "Distance");
+
     name(car, "Car picture with pointer to the destination");
     name(edCurrHead, "Current heading in degrees");
     name(btEnterCurrHead, "Enter heading");
@@ -695,6 +725,7 @@ void TForm1::bindHandlers() {
         if (!m_pageFromCode) {
             PageControl1Change(PageControl1);
         }
+        focusPageStart();
     });
 }
 
@@ -702,19 +733,6 @@ void TForm1::showPageFromCode(int index) {
     m_pageFromCode = true;
     PageControl1->setCurrentIndex(index);
     m_pageFromCode = false;
-}
-
-QPushButton* TForm1::pageDefaultButton() const {
-    switch (PageControl1->currentIndex()) {
-    case 0:
-        return BitBtn1;
-    case 1:
-        return CalcQTHtoGeo;
-    case 5:
-        return btEnterCurrHead;
-    default:
-        return nullptr;
-    }
 }
 
 bool TForm1::event(QEvent* e) {
@@ -741,20 +759,6 @@ void TForm1::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
-void TForm1::keyPressEvent(QKeyEvent* e) {
-    const bool plain = (e->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
-    if (plain && (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter)) {
-        // The shown page's default button; a disabled or hidden one does nothing.
-        QPushButton* button = pageDefaultButton();
-        if (button != nullptr && button->isEnabled() && button->isVisible()) {
-            button->click();
-        }
-        e->accept();
-        return;
-    }
-    QMainWindow::keyPressEvent(e);
-}
-
 void TForm1::FormCreate(QObject*) {
     firstActivationDone = false;
 }
@@ -774,28 +778,16 @@ void TForm1::FormActivate(QObject*) {
     fixCountdown = 5;
     carPointerDrawn = false;
 
-    if (LoadSettings()) {
-        rgUnits->SetItemIndex(unitsIndex);
-        rgDigits->SetItemIndex(numDigitsIndex);
-        rgComport->SetItemIndex(comPortIndex);
-        rgComspeed->SetItemIndex(comSpeedIndex);
-        edFmLatDeg->setText(fmLatDegText);
-        edFmLatMin->setText(fmLatMinText);
-        edFmLatSec->setText(fmLatSecText);
-        edFmLonDeg->setText(fmLonDegText);
-        edFmLonMin->setText(fmLonMinText);
-        edFmLonSec->setText(fmLonSecText);
-        rgFmLat->SetItemIndex(fmLatHemisphere);
-        rgFmLon->SetItemIndex(fmLonHemisphere);
-        if (activePage < 0 || activePage >= PageControl1->count()) {
-            throw std::out_of_range("Der Index der Liste \xFC"
-                                    "berschreitet das Maximum (" +
-                                    std::to_string(activePage) + ")");
+    try {
+        if (LoadSettings()) {
+            applyLoadedSettings();
         }
-        showPageFromCode(activePage);
-        edFmQth->setText(qthLocText);
-        CheckBox1->setChecked(centerLocator);
-        rgGpsTarget->SetItemIndex(gpsTarget);
+    } catch (...) {
+        // The read stopped part-way: what it did not reach keeps its first-start
+        // value, so a damaged store never switches GPS on. The error box follows.
+        useFirstStartDefaults();
+        focusPageStart();
+        throw;
     }
 
     std::uint16_t major = 0;
@@ -808,6 +800,31 @@ void TForm1::FormActivate(QObject*) {
     QTextCursor start = red1->textCursor();
     start.setPosition(0);
     red1->setTextCursor(start);
+    focusPageStart();
+}
+
+void TForm1::applyLoadedSettings() {
+    rgUnits->SetItemIndex(unitsIndex);
+    rgDigits->SetItemIndex(numDigitsIndex);
+    rgComport->SetItemIndex(comPortIndex);
+    rgComspeed->SetItemIndex(comSpeedIndex);
+    edFmLatDeg->setText(fmLatDegText);
+    edFmLatMin->setText(fmLatMinText);
+    edFmLatSec->setText(fmLatSecText);
+    edFmLonDeg->setText(fmLonDegText);
+    edFmLonMin->setText(fmLonMinText);
+    edFmLonSec->setText(fmLonSecText);
+    rgFmLat->SetItemIndex(fmLatHemisphere);
+    rgFmLon->SetItemIndex(fmLonHemisphere);
+    if (activePage < 0 || activePage >= PageControl1->count()) {
+        throw std::out_of_range("Der Index der Liste \xFC"
+                                "berschreitet das Maximum (" +
+                                std::to_string(activePage) + ")");
+    }
+    showPageFromCode(activePage);
+    edFmQth->setText(qthLocText);
+    CheckBox1->setChecked(centerLocator);
+    rgGpsTarget->SetItemIndex(gpsTarget);
 }
 
 void TForm1::GetVersionNumbers(std::uint16_t& major, std::uint16_t& minor, std::uint16_t& release,

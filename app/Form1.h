@@ -26,6 +26,7 @@ class QLineEdit;
 class QPushButton;
 class QCheckBox;
 class QGroupBox;
+class QKeySequence;
 class QTabWidget;
 class QProgressBar;
 class QPlainTextEdit;
@@ -91,6 +92,7 @@ public:
 
     // Car page
     QWidget* carContent = nullptr; // everything on the page, shown or hidden by CheckBox2
+    QLabel* lbCarHint = nullptr;   // shown instead of the content: where to switch it on
     TImage* car = nullptr;
     QLabel *Label11 = nullptr, *Label12 = nullptr, *lbCarGPS = nullptr;
     QLineEdit* edCurrHead = nullptr;
@@ -161,6 +163,7 @@ protected:
     void showEvent(QShowEvent* e) override; // first show -> FormActivate, should no activation come
     void closeEvent(QCloseEvent* e) override; // any close -> FormClose
     void keyPressEvent(QKeyEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* event) override; // mnemonics (FormKeys.cpp)
 
 private:
     void buildLatLongPage();
@@ -176,6 +179,14 @@ private:
     // Shows a page without running PageControl1Change, which is for the user's changes.
     void showPageFromCode(int index);
     QPushButton* pageDefaultButton() const;
+    void applyLoadedSettings();   // FormActivate's step: the loaded values into the controls
+    void useFirstStartDefaults(); // GPS Off and centring as the check box shows (Settings.cpp)
+
+    // Keyboard (FormKeys.cpp)
+    QList<QWidget*> pageTabOrder() const; // the shown page's widgets in tab order
+    void focusPageStart();                // the shown page's first control takes the focus
+    void watchMnemonics();
+    bool pageMnemonic(const QKeySequence& key);
 
     bool m_pageFromCode = false;
 };

@@ -198,8 +198,10 @@ void TForm1::btEnterCurrHeadClick(QObject* /*Sender*/) {
     const std::optional<double> heading =
         tessaro::parseHeading(tessaro::toWin1252(text), tessaro::decimalSeparator());
     if (!heading) {
-        // Shown by the application's general error handler; heading and
-        // selection stay as they were.
+        // Shown by the application's general error handler; when its box
+        // closes, the focus comes back here with the text ready to be typed over.
+        edCurrHead->setFocus(Qt::OtherFocusReason);
+        edCurrHead->selectAll();
         throw std::runtime_error(
             (QStringLiteral("'") + text + QStringLiteral("' ist kein g\u00FCltiger Gleitkommawert"))
                 .toUtf8()
@@ -211,4 +213,5 @@ void TForm1::btEnterCurrHeadClick(QObject* /*Sender*/) {
 
 void TForm1::CheckBox2Click(QObject* /*Sender*/) {
     carContent->setVisible(CheckBox2->isChecked());
+    lbCarHint->setVisible(!CheckBox2->isChecked());
 }

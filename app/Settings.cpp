@@ -136,13 +136,7 @@ using tessaro::SettingsStore;
 bool TForm1::LoadSettings() {
     SettingsStore store;
     if (!store.keyExists()) {
-        // First start: choose GPS use Off, as for a missing "target", so that
-        // the stored use is never one the user did not pick.
-        gpsTarget = 2;
-        rgGpsTarget->SetItemIndex(2);
-        // The check box shows "Yes" from the layout: centre as it says, and
-        // store what it shows.
-        centerLocator = CheckBox1->isChecked();
+        useFirstStartDefaults();
         return false;
     }
 
@@ -179,6 +173,15 @@ bool TForm1::LoadSettings() {
         gpsTarget, [&] { return store.readInteger("target"); }, 2,
         [this] { rgGpsTarget->SetItemIndex(2); });
     return true;
+}
+
+// Also what a read error leaves for the values it did not reach: GPS use Off,
+// as for a missing "target", so that the stored use is never one the user did
+// not pick; and centring as the check box shows it, which is what is stored.
+void TForm1::useFirstStartDefaults() {
+    gpsTarget = 2;
+    rgGpsTarget->SetItemIndex(2);
+    centerLocator = CheckBox1->isChecked();
 }
 
 void TForm1::SaveSettings() {

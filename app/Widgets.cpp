@@ -1,5 +1,7 @@
 #include "Widgets.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QButtonGroup>
 #include <QEvent>
 #include <QGridLayout>
@@ -81,6 +83,10 @@ QList<QWidget*> TRadioGroup::tabChain() const {
     return chain;
 }
 
+QRadioButton* TRadioGroup::tabStop() const {
+    return Button(std::max(0, m_itemIndex));
+}
+
 void TRadioGroup::syncButtons() {
     m_syncing = true;
     for (int i = 0; i < Count(); ++i) {
@@ -138,6 +144,54 @@ bool TRadioGroup::eventFilter(QObject* watched, QEvent* event) {
     }
     return true;
 }
+
+namespace tessaro {
+namespace {
+
+const char* const kCaptionProperty = "tessaroResultCaption";
+
+// The name is built when a reader asks, so it always carries the shown value;
+// QLabel::setText announces each change as a name change.
+class ResultAccessible : public QAccessibleWidget {
+public:
+    explicit ResultAccessible(QLabel* label) : QAccessibleWidget(label, QAccessible::StaticText) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t != QAccessible::Name) {
+            return QAccessibleWidget::text(t);
+        }
+        const auto* label = static_cast<const QLabel*>(widget());
+        const QString caption = label->property(kCaptionProperty).toString();
+        return label->text().isEmpty() ? caption : caption + QLatin1Char(' ') + label->text();
+    }
+};
+
+QAccessibleInterface* resultInterface(const QString&, QObject* object) {
+    auto* label = qobject_cast<QLabel*>(object);
+    if (label != nullptr && label->property(kCaptionProperty).isValid()) {
+        return new ResultAccessible(label);
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void captionForScreenReaders(QLabel* result, const QString& caption) {
+    static const bool installed = [] {
+        QAccessible::installFactory(&resultInterface);
+        return true;
+    }();
+    (void)installed;
+    result->setProperty(kCaptionProperty, caption);
+    // A label built with a text may already have Qt's own interface (its
+    // construction announces the text): replace it.
+    QAccessibleInterface* existing = QAccessible::queryAccessibleInterface(result);
+    if (dynamic_cast<ResultAccessible*>(existing) == nullptr && existing != nullptr) {
+        QAccessible::deleteAccessibleInterface(QAccessible::uniqueId(existing));
+    }
+}
+
+} // namespace tessaro
 
 TStatusBar::TStatusBar(QWidget* parent) : QStatusBar(parent) {
     setSizeGripEnabled(false);

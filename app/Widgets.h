@@ -32,6 +32,8 @@ public:
     void SetItemAccessibleNames(const QStringList& names);
     // The item buttons in order, for setting the window's tab order.
     QList<QWidget*> tabChain() const;
+    // The item that Tab (and the group's mnemonic) moves the focus to.
+    QRadioButton* tabStop() const;
 
     std::function<void(QObject* Sender)> OnClick;
 
@@ -48,6 +50,14 @@ private:
     QList<QRadioButton*> m_buttons;
     int m_itemIndex = -1;
 };
+
+namespace tessaro {
+
+// A result label read by a screen reader as its caption followed by the value
+// it shows ("Distance 427.5 km"), whatever code writes the value.
+void captionForScreenReaders(QLabel* result, const QString& caption);
+
+} // namespace tessaro
 
 // Status line with one simple text panel. The detail text (e.g. the system's
 // description of a serial error) is shown as the tooltip.

@@ -3,6 +3,7 @@
 set(TESSARO_WINDOW_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/Application.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Form1.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FormKeys.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FormPages.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HelpText.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Settings.cpp

@@ -14,6 +14,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <array>
 #include <optional>
 #include <utility>
@@ -309,7 +310,9 @@ TEST_P(HeadingEntry, AcceptsTheLocaleNumberOrReportsIt) {
                   QStringLiteral("'") + typed +
                       QString::fromUtf8("' ist kein g\u00FCltiger Gleitkommawert."));
         EXPECT_EQ(f.currentHeading, 7);
-        EXPECT_FALSE(f.edCurrHead->hasSelectedText());
+        // Ready to be typed over.
+        EXPECT_EQ(f.edCurrHead->selectedText(), typed);
+        EXPECT_EQ(QApplication::focusWidget(), f.edCurrHead);
     }
 }
 
@@ -324,15 +327,54 @@ INSTANTIATE_TEST_SUITE_P(
                       HeadingRow{"Word", "C", "north", std::nullopt}),
     [](const ::testing::TestParamInfo<HeadingRow>& info) { return std::string(info.param.name); });
 
-TEST_F(Pages, ShowCarPageSwitchesTheContentButNotTheTab) {
+// The box of a mistyped heading, closed by Enter, gives the focus back to the
+// heading with its text selected, even after a click on the Enter button.
+TEST_F(Pages, HeadingBoxReturnsTheFocusToTheSelectedHeading) {
     TForm1& f = start();
-    f.PageControl1->setCurrentIndex(5);
-    EXPECT_FALSE(f.CheckBox2->isChecked());
+    heading(f, QStringLiteral("12.5x"));
+    ASSERT_EQ(m_errors.size(), 1);
+    TApplication::setErrorPresenter([this](const QString& text) {
+        m_errors << text;
+        auto* closer = new QTimer;
+        QObject::connect(closer, &QTimer::timeout, closer, [closer] {
+            if (QWidget* box = QApplication::activeModalWidget()) {
+                QTest::keyClick(box, Qt::Key_Return);
+                closer->deleteLater();
+            }
+        });
+        closer->start(10);
+        TApplication::showErrorBox(text);
+    });
+    f.edCurrHead->deselect();
+    QTest::mouseClick(f.btEnterCurrHead, Qt::LeftButton);
+    ASSERT_EQ(m_errors.size(), 2);
+    EXPECT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() == nullptr; }));
+    f.activateWindow(); // what the desktop does when the box goes; the headless one does not
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&f));
+    EXPECT_EQ(QApplication::focusWidget(), f.edCurrHead);
+    EXPECT_EQ(f.edCurrHead->selectedText(), QStringLiteral("12.5x"));
+}
+
+TEST_F(Pages, ShowCarPageSwitchesTheContentButNotTheTab) {
+    TForm1& f = start(); // a first start opens on the Car page, its content hidden
+    EXPECT_EQ(f.PageControl1->currentIndex(), 5);
     EXPECT_FALSE(f.carContent->isVisible());
-    f.CheckBox2->setChecked(true);
+    // One line says where to switch it on, and only while the content is hidden.
+    EXPECT_TRUE(f.lbCarHint->isVisible());
+    EXPECT_TRUE(f.lbCarHint->text().contains(QStringLiteral("Setup")));
+    const auto toggleOnSetup = [this] {
+        press(Qt::Key_S, Qt::AltModifier);
+        typeKeys(QStringLiteral("\t\t\t ")); // units, digits, centring, then "Show Car page"
+        press(Qt::Key_C, Qt::AltModifier);
+    };
+    toggleOnSetup();
+    EXPECT_TRUE(f.CheckBox2->isChecked());
     EXPECT_TRUE(f.carContent->isVisible());
-    f.CheckBox2->setChecked(false);
+    EXPECT_FALSE(f.lbCarHint->isVisible());
+    EXPECT_EQ(QApplication::focusWidget(), f.edCurrHead);
+    toggleOnSetup();
     EXPECT_FALSE(f.carContent->isVisible());
+    EXPECT_TRUE(f.lbCarHint->isVisible());
     EXPECT_TRUE(f.PageControl1->isTabVisible(5));
     // Hidden content still follows the calculations.
     latLong(f, {{TLonD, "1"}});

@@ -5,6 +5,7 @@
 #include "Win1252.h"
 #include "window_fixture.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -361,7 +362,6 @@ TEST_P(BrokenStore, UnguardedReadEndsTheFirstActivation) {
     EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("49"));
     EXPECT_EQ(f.rgFmLon->ItemIndex(), 0);
     EXPECT_EQ(f.Versionlabel->text(), QStringLiteral("Tessaro"));
-    EXPECT_EQ(f.rgGpsTarget->ItemIndex(), -1);
     // Later activations do not retry.
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&f, &activate);
@@ -387,9 +387,62 @@ TEST_F(Window, PageNumberOutOfRangeStopsBeforeTheLocator) {
               QString::fromUtf8("Der Index der Liste \u00FCberschreitet das Maximum (9)"));
     EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("51")); // set before the page
     EXPECT_EQ(f.edFmQth->text(), QStringLiteral("JN49kw"));
-    EXPECT_EQ(f.rgGpsTarget->ItemIndex(), -1);
     EXPECT_EQ(f.Versionlabel->text(), QStringLiteral("Tessaro"));
 }
+
+// Wherever a read error stops the loading, what it did not reach keeps its
+// first-start value: GPS stays off (also at the next start, whatever the
+// damaged store said) and centring follows the check box, as the save writes.
+struct ReadErrorCase {
+    const char* name;
+    const char* stored;  // replaced in the store ...
+    const char* damaged; // ... by this
+    const char* error;
+};
+
+class ReadError : public WindowFixture, public ::testing::WithParamInterface<ReadErrorCase> {};
+
+TEST_P(ReadError, LeavesGpsOffNowAndAtTheNextStart) {
+    QByteArray text = firstTenValues() + "comport=1\nactpage=0\ncenter=0\ntarget=0\n";
+    text.replace(GetParam().stored, GetParam().damaged);
+    writeStoreText(text);
+    TForm1& f = start();
+    ASSERT_EQ(m_errors.size(), 1);
+    EXPECT_EQ(m_errors.at(0), QString::fromUtf8(GetParam().error));
+    EXPECT_EQ(f.rgGpsTarget->ItemIndex(), 2);
+    EXPECT_TRUE(f.edFmLatDeg->isEnabled());
+    EXPECT_FALSE(f.Serial1->Active());
+    EXPECT_TRUE(f.CheckBox1->isChecked());
+    EXPECT_TRUE(f.centerLocator);
+    press(Qt::Key_Escape);
+    finish();
+    const auto store = readStore();
+    EXPECT_EQ(store.size(), 16);
+    EXPECT_EQ(store.value(QStringLiteral("target")).toInt(), 2);
+    EXPECT_EQ(store.value(QStringLiteral("center")).toInt(), 1);
+
+    m_form.reset();
+    m_errors.clear();
+    TForm1& next = start();
+    EXPECT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join('|'));
+    EXPECT_EQ(next.rgGpsTarget->ItemIndex(), 2);
+    EXPECT_FALSE(next.Serial1->Active());
+    EXPECT_TRUE(next.edFmLatDeg->isEnabled());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, ReadError,
+    ::testing::Values(ReadErrorCase{"MissingInteger", "Units=2\n", "",
+                                    "Konnte Daten f\u00FCr 'Units' nicht holen."},
+                      ReadErrorCase{"IntegerNotANumber", "FmLatitude_NS=0", "FmLatitude_NS=abc",
+                                    "Ung\u00FCltiger Datentyp f\u00FCr 'FmLatitude_NS'"},
+                      ReadErrorCase{"StringAList", "qthloc=IO91wm", "qthloc=1, 2",
+                                    "Ung\u00FCltiger Datentyp f\u00FCr 'qthloc'"},
+                      ReadErrorCase{"PageOutOfRange", "actpage=0", "actpage=9",
+                                    "Der Index der Liste \u00FCberschreitet das Maximum (9)"}),
+    [](const ::testing::TestParamInfo<ReadErrorCase>& info) {
+        return std::string(info.param.name);
+    });
 
 TEST_F(Window, CenterFiveIsTrueAndWrittenBackAsOne) {
     writeStoreText(firstTenValues() + "center=5\n");
@@ -450,15 +503,15 @@ TEST_F(Window, StartUpWorkRunsEvenWhenTheDesktopDoesNotActivate) {
 QMap<QString, QVariant> Window::storedAfterSession(bool titleBar) {
     writeStoreText(firstTenValues());
     TForm1& f = start();
-    QTest::keyClick(&f, Qt::Key_S, Qt::AltModifier);
+    press(Qt::Key_S, Qt::AltModifier); // from the QTH Locator page: the Setup tab
     clickItem(f.rgDigits, 1);
     clickItem(f.rgUnits, 1);
     QTest::mouseClick(f.CheckBox1, Qt::LeftButton, {}, QPoint(6, f.CheckBox1->height() / 2));
-    QTest::keyClick(&f, Qt::Key_L, Qt::AltModifier);
-    f.edFmLatSec->setFocus();
-    f.edFmLatSec->selectAll();
-    QTest::keyClicks(f.edFmLatSec, QStringLiteral("123")); // the field takes two
-    QTest::keyClick(&f, Qt::Key_S, Qt::AltModifier);
+    press(Qt::Key_L, Qt::AltModifier);
+    press(Qt::Key_F, Qt::AltModifier);            // "&From": the latitude degrees
+    typeKeys(QStringLiteral("\t\t123"));          // the seconds field takes two
+    press(Qt::Key_PageDown, Qt::ControlModifier); // Alt+S is South here: two pages on
+    press(Qt::Key_PageDown, Qt::ControlModifier);
     if (titleBar) {
         QCloseEvent close;
         QApplication::sendEvent(f.windowHandle(), &close);
@@ -613,26 +666,97 @@ TEST_F(Window, EscapeAnywhereRunsExit) {
     EXPECT_EQ(f.activePage, 3); // FormClose ran
 }
 
-TEST_F(Window, MnemonicsReachTabsAndFields) {
-    TForm1& f = start(); // the Car page is shown
-    QTest::keyClick(&f, Qt::Key_L, Qt::AltModifier);
+// Alt+S is South and Alt+C Calculate on Lat/Long; a tab answers only to a
+// letter that no control of the shown page carries, and always to Ctrl+Tab.
+TEST_F(Window, MnemonicsOfTheShownPageWinOverTheTabs) {
+    writeStoreText(firstTenValues() + "actpage=0\n");
+    TForm1& f = start();
+    QSignalSpy latLong(f.BitBtn1, &QPushButton::clicked);
+    QSignalSpy locator(f.CalcQTHtoGeo, &QPushButton::clicked);
+    const auto alt = [this](Qt::Key key) { press(key, Qt::AltModifier); };
+
+    // Two "&S": each press the next after the focus (To's latitude degrees) in tab order.
+    alt(Qt::Key_S);
+    EXPECT_EQ(QApplication::focusWidget(), f.rgFmLat->Button(1));
+    alt(Qt::Key_S);
+    EXPECT_EQ(QApplication::focusWidget(), f.rgToLat->Button(1));
+    EXPECT_EQ(f.rgToLat->ItemIndex(), 0); // the focus alone chooses nothing
+    press(Qt::Key_Space);
+    EXPECT_EQ(f.rgToLat->ItemIndex(), 1);
+    alt(Qt::Key_C);
+    EXPECT_EQ(latLong.count(), 1);
+    alt(Qt::Key_L); // the page's "&Lat" groups, not its own tab
+    EXPECT_EQ(QApplication::focusWidget(), f.rgFmLat->Button(0));
     EXPECT_EQ(f.PageControl1->currentIndex(), 0);
-    QTest::keyClick(&f, Qt::Key_T, Qt::AltModifier);
-    EXPECT_EQ(QApplication::focusWidget(), f.edToLatDeg);
-    QTest::keyClick(&f, Qt::Key_F, Qt::AltModifier);
-    EXPECT_EQ(QApplication::focusWidget(), f.edFmLatDeg);
-    QTest::keyClick(&f, Qt::Key_S, Qt::AltModifier);
+
+    alt(Qt::Key_Q);
+    EXPECT_EQ(f.PageControl1->currentIndex(), 1);
+    alt(Qt::Key_C);
+    EXPECT_EQ(locator.count(), 1);
+    EXPECT_EQ(f.PageControl1->currentIndex(), 1);
+    alt(Qt::Key_S); // no control here uses S
     EXPECT_EQ(f.PageControl1->currentIndex(), 2);
-    QTest::keyClick(&f, Qt::Key_A, Qt::AltModifier);
-    EXPECT_EQ(f.PageControl1->currentIndex(), 4);
+    press(Qt::Key_Tab, Qt::ControlModifier);
+    EXPECT_EQ(f.PageControl1->currentIndex(), 3);
+    press(Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+    EXPECT_EQ(f.PageControl1->currentIndex(), 2);
+    press(Qt::Key_PageDown, Qt::ControlModifier);
+    EXPECT_EQ(f.PageControl1->currentIndex(), 3);
+    press(Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_EQ(f.PageControl1->currentIndex(), 2);
+    alt(Qt::Key_C);
+    EXPECT_EQ(f.PageControl1->currentIndex(), 5);
+    alt(Qt::Key_L);
+    EXPECT_EQ(f.PageControl1->currentIndex(), 0);
+    EXPECT_EQ(latLong.count() + locator.count(), 2);
 }
 
-TEST_F(Window, LatLongTabOrderRunsDestinationFirst) {
+// Wherever the window opens, and after Alt+L or Alt+Q, Enter calculates and
+// Tab never reaches Exit: a typed destination is never lost by a quit.
+struct OpeningCase {
+    const char* name;
+    const char* stored; // nullptr: a first start
+    const char* keys;   // from the opening focus
+    const char* result; // the label that shows a result afterwards, if any
+};
+
+class Opening : public WindowFixture, public ::testing::WithParamInterface<OpeningCase> {};
+
+TEST_P(Opening, EnterCalculatesAndTabNeverReachesExit) {
+    const OpeningCase& c = GetParam();
+    if (c.stored != nullptr) {
+        writeStoreText(firstTenValues() + c.stored);
+    }
     TForm1& f = start();
-    f.PageControl1->setCurrentIndex(0);
-    f.rgToLat->Button(0)->setFocus();
+    typeKeys(QString::fromLatin1(c.keys));
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(f.sb->SimpleText().trimmed(), QString());
+    if (c.result != nullptr) {
+        EXPECT_FALSE(f.findChild<QLabel*>(QLatin1String(c.result))->text().isEmpty());
+    }
+    for (int i = 0; i < 20; ++i) {
+        press(Qt::Key_Tab);
+        EXPECT_NE(QApplication::focusWidget(), f.Button1);
+    }
+    press(Qt::Key_Return);
+    EXPECT_TRUE(f.isVisible());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Starts, Opening,
+    ::testing::Values(OpeningCase{"FirstStartOnTheCarPage", nullptr, "\n", nullptr},
+                      OpeningCase{"StoredLatLong", "actpage=0\n", "52\n", "lbDist"},
+                      OpeningCase{"StoredQthLocator", "actpage=1\n", "\tJO62qm\n", "lbDist2"},
+                      OpeningCase{"StoredCar", "actpage=5\n", "\n", nullptr}),
+    [](const ::testing::TestParamInfo<OpeningCase>& info) { return std::string(info.param.name); });
+
+TEST_F(Window, LatLongTabOrderRunsDestinationFirst) {
+    writeStoreText(firstTenValues() + "actpage=0\n");
+    TForm1& f = start();
+    EXPECT_EQ(QApplication::focusWidget(), f.edToLatDeg); // the window opens here
+    press(Qt::Key_Backtab);                               // back to its N/S item
     QStringList visited;
-    for (int i = 0; i < 17; ++i) {
+    for (int i = 0; i < 18; ++i) {
         QWidget* focus = QApplication::focusWidget();
         ASSERT_NE(focus, nullptr);
         QWidget* named = focus;
@@ -648,8 +772,32 @@ TEST_F(Window, LatLongTabOrderRunsDestinationFirst) {
         QStringLiteral("edToLonMin"), QStringLiteral("edToLonSec"), QStringLiteral("BitBtn1"),
         QStringLiteral("rgFmLat"),    QStringLiteral("edFmLatDeg"), QStringLiteral("edFmLatMin"),
         QStringLiteral("edFmLatSec"), QStringLiteral("rgFmLon"),    QStringLiteral("edFmLonDeg"),
-        QStringLiteral("edFmLonMin"), QStringLiteral("edFmLonSec")};
+        QStringLiteral("edFmLonMin"), QStringLiteral("edFmLonSec"), QStringLiteral("rgToLat")};
     EXPECT_EQ(visited, expected);
+}
+
+// After Alt+Q and Alt+L the focus is on the page's first field; the results
+// then read with their captions, as a screen reader speaks them.
+TEST_F(Window, FromTheFirstStartByKeysToSpokenResults) {
+    TForm1& f = start();
+    press(Qt::Key_Q, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), f.edFmQth);
+    press(Qt::Key_L, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), f.edToLatDeg);
+    // Due north of the start by 3 degrees: 3 x 111.3 km.
+    typeKeys(QStringLiteral("52\t56\t30\t\t8\t50\t48\n"));
+    const auto spoken = [](QWidget* w) {
+        return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+    };
+    const QString deg = tessaro::fromWin1252("\xB0");
+    EXPECT_EQ(spoken(f.lbDist), QStringLiteral("Distance 333.9 km"));
+    EXPECT_EQ(spoken(f.lbBear), QStringLiteral("Bearing 0.0") + deg);
+    EXPECT_EQ(spoken(f.lbRevBear), QStringLiteral("Reverse bearing 180.0") + deg);
+    EXPECT_EQ(spoken(f.fmLoc), QStringLiteral("From locator jn49kw"));
+    EXPECT_EQ(spoken(f.lbRelbear), QStringLiteral("Relative bearing from car 0.0") + deg);
+    EXPECT_EQ(spoken(f.lbRelDist), QStringLiteral("Distance 333.9 km"));
+    EXPECT_EQ(spoken(f.lbDist2), QStringLiteral("Distance")); // nothing calculated there yet
+    EXPECT_TRUE(f.isVisible());
 }
 
 // --- the rendered pages -----------------------------------------------------------------------

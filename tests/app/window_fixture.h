@@ -7,6 +7,7 @@
 #include "Serial4.h"
 #include "SerialFake.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QMap>
@@ -75,6 +76,27 @@ protected:
         m_form->activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(m_form.get()));
         return *m_form;
+    }
+
+    // Keys as a person presses them: each goes to the widget with the focus,
+    // or to the window when none has it.
+    void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+        QWidget* focus = QApplication::focusWidget();
+        QTest::keyClick(focus != nullptr ? focus : m_form.get(), key, modifiers);
+    }
+
+    // Typed text, the same way; '\t' is Tab and '\n' Enter.
+    void typeKeys(const QString& keys) {
+        for (const QChar c : keys) {
+            if (c == QLatin1Char('\t')) {
+                press(Qt::Key_Tab);
+            } else if (c == QLatin1Char('\n')) {
+                press(Qt::Key_Return);
+            } else {
+                QWidget* focus = QApplication::focusWidget();
+                QTest::keyClick(focus != nullptr ? focus : m_form.get(), c.toLatin1());
+            }
+        }
     }
 
     // What main() does after the message loop: the save, under the error handler.
