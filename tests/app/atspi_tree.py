@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Reads the running window through the AT-SPI accessibility bus, as a screen
-reader does, and checks that every control a user operates has a spoken name
-and that the first activation filled in the window.
+reader does, and checks that every control a user operates has a spoken name,
+that the first activation filled in the window, and that a calculation's
+results and the status line read with their captions.
 
 Usage: atspi_tree.py APPLICATION-NAME [PID]   (exit 0 when all checks pass;
 with PID the wait for the application ends as soon as that process is gone)
@@ -58,6 +59,57 @@ def walk(node, found):
             walk(child, found)
 
 
+def find(node, role, name):
+    if node.getRoleName() == role and node.name == name:
+        return node
+    for child in node:
+        hit = find(child, role, name) if child is not None else None
+        if hit is not None:
+            return hit
+    return None
+
+
+def wait_for(app, role, name, seconds=10):
+    end = time.time() + seconds
+    while time.time() < end:
+        hit = find(app, role, name)
+        if hit is not None:
+            return hit
+        time.sleep(0.2)
+    return None
+
+
+def calculate(app, fields):
+    """Types into the Lat/Long page's fields and presses Calculate, through the bus."""
+    find(app, "page tab", "Lat/Long").queryAction().doAction(0)
+    for name, text in fields.items():
+        find(app, "text", name).queryEditableText().setTextContents(text)
+    find(app, "push button", "Calculate distance and bearing from coordinates") \
+        .queryAction().doAction(0)
+
+
+def spoken_results(app):
+    """Due north of the start by 3 degrees: 3 x 111.3 km; an out-of-range
+    latitude then shows its message in the status line."""
+    failures = []
+    calculate(app, {"To latitude degrees": "52", "To latitude minutes": "56",
+                    "To latitude seconds": "30", "To longitude degrees": "8",
+                    "To longitude minutes": "50", "To longitude seconds": "48"})
+    for name in ["Distance 333.9 km", "Bearing 0.0\u00b0", "Reverse bearing 180.0\u00b0"]:
+        if wait_for(app, "label", name) is None:
+            failures.append(f"no result read as {name!r}")
+        else:
+            print("reads:", name)
+    calculate(app, {"To latitude degrees": "90"})
+    message = "to lat. error: min 00\u00b0 to max 89\u00b0"
+    status = find(app, "status bar", "Status line")
+    if status is None or wait_for(status, "label", message) is None:
+        failures.append(f"the status line does not read {message!r}")
+    else:
+        print("status line reads:", message)
+    return failures
+
+
 def main():
     pid = int(sys.argv[2]) if len(sys.argv) > 2 else None
     app = find_application(sys.argv[1], pid)
@@ -82,6 +134,8 @@ def main():
             failures.append(f"no {role} named {name!r}")
     if not any(role == "label" and name.startswith("Tessaro V") for role, name in found):
         failures.append("no version line: the first activation did not run")
+    if not failures:
+        failures += spoken_results(app)
     operated = sum(1 for role, _ in found if role in OPERATED)
     print(f"{len(found)} accessible objects, {operated} operated controls")
     for failure in failures:
