@@ -5,6 +5,7 @@
 #include "Form1.h"
 #include "Widgets.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -37,6 +38,13 @@ int main(int argc, char* argv[]) {
     Form1 = &form;
     form.show();
     form.FormActivate(&form);
+    // A first start opens on the Car page with its content hidden.
+    QApplication::processEvents();
+    const QString firstStart = out + QStringLiteral("/car-first-start.png");
+    if (!form.grab().save(firstStart)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(firstStart));
+        return 1;
+    }
 
     // Frankfurt to Berlin on the Lat/Long page, JN49kw to JO62qm on the QTH page.
     type(form.edToLatDeg, "52");
