@@ -79,23 +79,16 @@ protected:
     }
 
     // Keys as a person presses them: each goes to the widget with the focus,
-    // or to the window when none has it.
+    // or to the window when none has it. In typed text '\t' is Tab, '\n' Enter.
     void press(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
         QWidget* focus = QApplication::focusWidget();
         QTest::keyClick(focus != nullptr ? focus : m_form.get(), key, modifiers);
     }
-
-    // Typed text, the same way; '\t' is Tab and '\n' Enter.
     void typeKeys(const QString& keys) {
         for (const QChar c : keys) {
-            if (c == QLatin1Char('\t')) {
-                press(Qt::Key_Tab);
-            } else if (c == QLatin1Char('\n')) {
-                press(Qt::Key_Return);
-            } else {
-                QWidget* focus = QApplication::focusWidget();
-                QTest::keyClick(focus != nullptr ? focus : m_form.get(), c.toLatin1());
-            }
+            QWidget* focus = QApplication::focusWidget();
+            QTest::keyClick(focus != nullptr ? focus : m_form.get(),
+                            c == '\n' ? '\r' : c.toLatin1());
         }
     }
 
