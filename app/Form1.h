@@ -15,6 +15,8 @@
 //                    LoadSettings/SaveSettings (app/Settings.cpp)
 #pragma once
 
+#include "Gll.h"
+
 #include <QMainWindow>
 #include <QString>
 #include <cstdint>
@@ -37,7 +39,7 @@ class TSerial;
 
 // One received sentence waiting in TForm1::sentenceQueue.
 struct SentenceNode {
-    char text[516] = {}; // at most 515 characters of sentence and the terminating NUL
+    tessaro::ReceivedSentence sentence; // at most kSentenceCapacity bytes, and whether cut
     std::unique_ptr<SentenceNode> next;
 };
 

@@ -59,8 +59,8 @@ void checkTimeText(const GllFix& fix, const std::string& sentence) {
 }
 
 void rawBytes(const std::string& sentence, bool eight) {
-    const GllFix fix = tessaro::readGll(sentence, eight);
-    (void)tessaro::isPositionSentence(sentence);
+    const GllFix fix = tessaro::readGll(tessaro::receiveSentence(sentence), eight);
+    (void)tessaro::isPositionSentence(tessaro::receiveSentence(sentence));
     checkTimeText(fix, sentence);
     FUZZ_CHECK(fix.locator.empty() || fix.locator.size() == (eight ? 8u : 6u),
                "locator \"%s\" from \"%s\"", printable(fix.locator).c_str(),
@@ -72,21 +72,23 @@ void rawBytes(const std::string& sentence, bool eight) {
                    "valid fix with a bad checksum: \"%s\"", printable(sentence).c_str());
     }
 
-    // Digit fields give digit values; a valid fix has degrees the locator can
-    // encode. Minutes up to 99 pass here on purpose: the pages' range checks
-    // refuse them, as for typed input.
+    // Digit fields give digit values, and a fix holds only well-formed numbers
+    // that fit the pages' fields: a damaged line never moves the position.
     const std::vector<std::string> fields = nonEmptyFields(sentence);
-    if (fields.size() >= 4 && digitsWhereRead(fields[1], 4, 7) &&
-        digitsWhereRead(fields[3], 5, 8)) {
+    const bool digits =
+        fields.size() >= 4 && digitsWhereRead(fields[1], 4, 7) && digitsWhereRead(fields[3], 5, 8);
+    if (digits) {
         const bool digitsOk = between(fix.latDeg, 0, 99) && between(fix.latMin, 0, 99) &&
                               between(fix.latSec, 0, 59) && between(fix.lonDeg, 0, 999) &&
                               between(fix.lonMin, 0, 99) && between(fix.lonSec, 0, 59);
         FUZZ_CHECK(digitsOk, "%d %d %d / %d %d %d from \"%s\"", fix.latDeg, fix.latMin, fix.latSec,
                    fix.lonDeg, fix.lonMin, fix.lonSec, printable(sentence).c_str());
-        if (fix.valid) {
-            FUZZ_CHECK(fix.latDeg <= 89 && fix.lonDeg <= 179, "valid fix at %d / %d from \"%s\"",
-                       fix.latDeg, fix.lonDeg, printable(sentence).c_str());
-        }
+    }
+    if (fix.valid) {
+        FUZZ_CHECK(digits && fix.latDeg <= 89 && fix.lonDeg <= 179 && fix.latMin < 60 &&
+                       fix.lonMin < 60 && sentence.size() <= tessaro::kSentenceCapacity,
+                   "valid fix at %d %d / %d %d from \"%s\"", fix.latDeg, fix.latMin, fix.lonDeg,
+                   fix.lonMin, printable(sentence).c_str());
     }
 }
 
@@ -149,8 +151,9 @@ void builtSentence(FuzzedDataProvider& in, bool eight) {
     }
     sentence += '\r';
 
-    const GllFix fix = tessaro::readGll(sentence, eight);
-    FUZZ_CHECK(tessaro::isPositionSentence(sentence), "not a position: \"%s\"", sentence.c_str());
+    const GllFix fix = tessaro::readGll(tessaro::receiveSentence(sentence), eight);
+    FUZZ_CHECK(tessaro::isPositionSentence(tessaro::receiveSentence(sentence)),
+               "not a position: \"%s\"", sentence.c_str());
     const bool expectValid = statusKind != 1 && checksumKind != 3;
     FUZZ_CHECK(fix.valid == expectValid, "valid %d from \"%s\"", fix.valid,
                printable(sentence).c_str());

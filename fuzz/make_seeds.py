@@ -57,8 +57,8 @@ def gll():
         "ends-after-east-west": b"0$GPGLL,5130.7712,N,00007.3456,W\r",
         "wrong-checksum": b"0$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1E\r",
         "lower-case": b"0$GPGLL,5130.7712,n,00007.3456,e,093015.00,a\r",
+        # Damaged numbers, each an invalid fix: minutes 99, degree "/9", ":" and " ".
         "non-digits": b"0$GPGLL,5:3 .7712,N,00/07.3456,W,0930,A\r",
-        # Marked valid though the pages refuse them: minutes 99, degree "/9" = -1.
         "minutes-99": b"0$GPGLL,4999.000,N,00800.000,E,120000,A\r",
         "degree-minus-one": b"0$GPGLL,/900.000,N,00800.000,E,120000,A\r",
         "nul-inside": b"0$GPGLL,5130.7712,N,000\x0007.3456,W,093015.00,A*1F\r",

@@ -15,32 +15,14 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <algorithm>
-#include <cstring>
 
 namespace tessaro {
 namespace {
 
-// The bytes a node holds. The node is zeroed when made and the copy keeps
-// NUL bytes inside the message, so the checksum is still taken over every
-// byte that was received (a NUL-broken line must not pass as unchecked).
-std::string heldBytes(const SentenceNode& node) {
-    std::size_t length = sizeof node.text - 1;
-    while (length > 0 && node.text[length - 1] == '\0') {
-        --length;
-    }
-    return std::string(node.text, length);
-}
-
-// A framed message always ends with its carriage return; one that fills the
-// node without it was cut, and with its tail went its checksum.
-bool wasCut(const std::string& held) {
-    return held.size() == kSentenceCapacity && held.back() != '\r';
-}
-
 // One line of the monitor: the text up to its first NUL, without the line
 // end, control characters shown as "?" so a label stays one line.
-QString monitorText(const std::string& held) {
-    std::string text = held.substr(0, held.find('\0'));
+QString monitorText(const ReceivedSentence& held) {
+    std::string text = held.bytes.substr(0, held.bytes.find('\0'));
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) {
         text.pop_back();
     }
@@ -51,6 +33,14 @@ QString monitorText(const std::string& held) {
         }
     }
     return fromWin1252(text);
+}
+
+// The reading lets only numbers through that fit the fields: setText obeys
+// the typing limit, and a cut number would silently move the position.
+void writeNumber(QLineEdit* field, std::int32_t value) {
+    const QString text = QString::number(value);
+    Q_ASSERT(text.size() <= field->maxLength());
+    field->setText(text);
 }
 
 char systemDecimalSeparator() {
@@ -69,10 +59,7 @@ double decimalDegrees(std::int32_t deg, std::int32_t min, std::int32_t sec, bool
 
 void TForm1::Serial1Message(TSerial*, std::string RxMessage) {
     auto node = std::make_unique<SentenceNode>();
-    // Cut to the node's storage; the rest of an over-long message is dropped.
-    const std::size_t length = std::min(RxMessage.size(), tessaro::kSentenceCapacity);
-    std::memcpy(node->text, RxMessage.data(), length);
-    node->text[length] = '\0';
+    node->sentence = tessaro::receiveSentence(RxMessage);
 
     if (!sentenceQueue) {
         sentenceQueue = std::move(node);
@@ -92,7 +79,7 @@ void TForm1::ProcessSentences() {
         std::unique_ptr<SentenceNode> node = std::move(sentenceQueue);
         sentenceQueue = std::move(node->next);
 
-        const std::string held = tessaro::heldBytes(*node);
+        const tessaro::ReceivedSentence& held = node->sentence;
         if (!tessaro::isPositionSentence(held)) {
             continue;
         }
@@ -106,7 +93,7 @@ void TForm1::ProcessSentences() {
 
         const tessaro::GllFix fix = tessaro::readGll(held, eightDigits);
         const QString time = QString::fromLatin1(fix.timeText.c_str());
-        if (!fix.valid || tessaro::wasCut(held)) {
+        if (!fix.valid) {
             sb->SetSimpleText(QStringLiteral("GPS data from ") + time +
                               QStringLiteral(" is INVALID!"));
             continue;
@@ -116,13 +103,13 @@ void TForm1::ProcessSentences() {
         }
 
         const bool start = gpsTarget == 0;
-        (start ? edFmLatDeg : edToLatDeg)->setText(QString::number(fix.latDeg));
-        (start ? edFmLatMin : edToLatMin)->setText(QString::number(fix.latMin));
-        (start ? edFmLatSec : edToLatSec)->setText(QString::number(fix.latSec));
+        tessaro::writeNumber(start ? edFmLatDeg : edToLatDeg, fix.latDeg);
+        tessaro::writeNumber(start ? edFmLatMin : edToLatMin, fix.latMin);
+        tessaro::writeNumber(start ? edFmLatSec : edToLatSec, fix.latSec);
         (start ? rgFmLat : rgToLat)->SetItemIndex(fix.north ? 0 : 1);
-        (start ? edFmLonDeg : edtoLonDeg)->setText(QString::number(fix.lonDeg));
-        (start ? edFmLonMin : edToLonMin)->setText(QString::number(fix.lonMin));
-        (start ? edFmLonSec : edToLonSec)->setText(QString::number(fix.lonSec));
+        tessaro::writeNumber(start ? edFmLonDeg : edtoLonDeg, fix.lonDeg);
+        tessaro::writeNumber(start ? edFmLonMin : edToLonMin, fix.lonMin);
+        tessaro::writeNumber(start ? edFmLonSec : edToLonSec, fix.lonSec);
         (start ? rgFmLon : rgToLon)->SetItemIndex(fix.east ? 0 : 1);
         (start ? edFmQth : edToQTH)->setText(tessaro::fromWin1252(fix.locator));
         BitBtn1Click(nullptr);

@@ -9,12 +9,13 @@ namespace tessaro {
 
 namespace {
 
-// What the receive buffer of one sentence would hold: the text up to its first
-// NUL, at most kSentenceCapacity characters.
-std::string heldText(const std::string& sentence) {
-    const std::size_t nul = sentence.find('\0');
-    const std::size_t length = nul == std::string::npos ? sentence.size() : nul;
-    return sentence.substr(0, std::min(length, kSentenceCapacity));
+// The text the fields are read from: the bytes up to the first NUL.
+std::string textOf(const ReceivedSentence& sentence) {
+    return sentence.bytes.substr(0, sentence.bytes.find('\0'));
+}
+
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
 }
 
 int hexValue(char c) {
@@ -30,9 +31,9 @@ int hexValue(char c) {
     return -1;
 }
 
-// Digit value at position i: the byte's code minus that of "0", whatever the
-// byte (":" gives 10, a space -16; the pages' range checks reject such values).
-// Positions past the field's end count as "0", so "4916.45" reads as 4916.450.
+// Digit value at position i: the byte's code minus that of "0" (wellFormed()
+// tells whether it was a digit). Positions past the field's end count as "0",
+// so "4916.45" reads as 4916.450.
 std::int32_t digitAt(const std::string& field, std::size_t i) {
     if (i >= field.size()) {
         return 0;
@@ -63,12 +64,31 @@ std::int32_t secondsAt(const std::string& field, std::size_t first) {
     return thousandths * 60 / 1000;
 }
 
+// Every position the reading takes is a digit, and the one after the minutes
+// (`point`) is the decimal point; positions past the field's end read as "0".
+bool wellFormed(const std::string& field, std::size_t point) {
+    const std::size_t read = std::min(field.size(), point + 4);
+    for (std::size_t i = 0; i < read; ++i) {
+        if (i == point ? field[i] != '.' : !isDigit(field[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
-bool isPositionSentence(const std::string& sentence) {
+ReceivedSentence receiveSentence(const std::string& message) {
+    ReceivedSentence held;
+    held.cut = message.size() > kSentenceCapacity;
+    held.bytes = message.substr(0, kSentenceCapacity);
+    return held;
+}
+
+bool isPositionSentence(const ReceivedSentence& sentence) {
     static const char* const tags[] = {"$GPGLL", "$GNGLL", "$GLGLL", "$GAGLL",
                                        "$GBGLL", "$BDGLL", "$GQGLL"};
-    const std::string text = heldText(sentence);
+    const std::string text = textOf(sentence);
     for (const char* tag : tags) {
         if (text.find(tag) != std::string::npos) {
             return true;
@@ -99,8 +119,8 @@ Checksum checksumOf(const std::string& sentence) {
     return static_cast<unsigned>(high * 16 + low) == sum ? Checksum::good : Checksum::bad;
 }
 
-GllFix readGll(const std::string& sentence, bool eightDigits) {
-    const std::string text = heldText(sentence);
+GllFix readGll(const ReceivedSentence& sentence, bool eightDigits) {
+    const std::string text = textOf(sentence);
     TRtTokenList fields(text.c_str());
     fields.SetDelimiters(",");
     fields.First(); // the tag, already recognised by the caller
@@ -138,7 +158,10 @@ GllFix readGll(const std::string& sentence, bool eightDigits) {
     }
     fix.timeText = time.substr(0, 2) + ":" + time.substr(2, 2) + ":" + time.substr(4, 2) + " UT";
 
-    fix.valid = upperFirst(status) == 'A' && inRange && checksumOf(sentence) != Checksum::bad;
+    const bool numbers =
+        wellFormed(latitude, 4) && wellFormed(longitude, 5) && fix.latMin < 60 && fix.lonMin < 60;
+    fix.valid = upperFirst(status) == 'A' && numbers && inRange && !sentence.cut &&
+                checksumOf(sentence.bytes) != Checksum::bad;
     return fix;
 }
 

@@ -16,17 +16,35 @@ struct GllFix {
     bool east = true;
     std::string locator;  // LatLonToLocator of the values; empty when out of range
     std::string timeText; // "hh:mm:ss UT"
-    bool valid = false;   // status "A", checksum (when present) right, locator in range
+    // Status "A", not cut, checksum (when present) right, numbers well formed
+    // (digits where read, minutes below 60), locator in range.
+    bool valid = false;
 };
 
+// A received message is held in at most this many bytes, and a field in at
+// most this many characters; longer ones are cut.
+constexpr std::size_t kSentenceCapacity = 515;
+constexpr std::size_t kFieldCapacity = 31;
+
+// One framed message as the intake holds it: the bytes as received (NUL bytes
+// included), at most kSentenceCapacity of them, and whether more arrived. The
+// flag is set where the cut is made, so no later trimming can hide that the
+// tail, and with it the checksum, was lost.
+struct ReceivedSentence {
+    std::string bytes;
+    bool cut = false;
+};
+ReceivedSentence receiveSentence(const std::string& message);
+
 // True for a GLL sentence of any GNSS talker: "$GPGLL", "$GNGLL", "$GLGLL",
-// "$GAGLL", "$GBGLL", "$BDGLL", "$GQGLL", found anywhere in the text.
-bool isPositionSentence(const std::string& sentence);
+// "$GAGLL", "$GBGLL", "$BDGLL", "$GQGLL", found anywhere in the text before
+// its first NUL byte.
+bool isPositionSentence(const ReceivedSentence& sentence);
 
 // The "*hh" checksum of a sentence: the XOR of the bytes between the first "$"
 // and the first "*" after it, as two hexadecimal digits in either case. Taken
-// over the message as received, before any cut, so that cutting a long or
-// NUL-broken line never hides its corruption.
+// over every byte, NUL bytes included, so a NUL-broken line never hides its
+// corruption.
 enum class Checksum {
     absent, // no "*": the sentence is used as it is
     good,
@@ -34,16 +52,15 @@ enum class Checksum {
 };
 Checksum checksumOf(const std::string& sentence);
 
-// A received message is held in at most this many characters, and a field in
-// at most this many; longer ones are cut. Reading stops at a NUL byte.
-constexpr std::size_t kSentenceCapacity = 515;
-constexpr std::size_t kFieldCapacity = 31;
-
 // Reads the fields after the tag: latitude, N/S, longitude, E/W, UTC time,
-// status. `sentence` runs from "$" through the carriage return as framed.
-// Numbers are read at fixed positions (ddmm.mmm, dddmm.mmm); positions past a
-// short field, and a time field shorter than hhmmss, count as "0". Never
-// throws for any input: a locator range error makes the fix invalid.
-GllFix readGll(const std::string& sentence, bool eightDigits);
+// status. The sentence runs from "$" through the carriage return as framed;
+// the fields are read up to its first NUL byte. Numbers are read at fixed
+// positions (ddmm.mmm, dddmm.mmm); positions past a short field, and a time
+// field shorter than hhmmss, count as "0". A non-digit where a digit is read,
+// anything but "." after the minutes, or minutes of 60 and more make the fix
+// invalid: such a line is damaged (or the receiver broken), and its numbers
+// would not even fit the pages' fields. Never throws for any input: a locator
+// range error makes the fix invalid.
+GllFix readGll(const ReceivedSentence& sentence, bool eightDigits);
 
 } // namespace tessaro

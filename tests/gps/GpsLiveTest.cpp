@@ -121,6 +121,42 @@ TEST_F(GpsLive, ABurstArrivesWholeAndInOrder) {
     EXPECT_EQ(f.edToLatSec->text(), QStringLiteral("0"));
 }
 
+// Damaged lines from the receiver: each shows in the monitor and as INVALID,
+// and none moves the start point (what the pages show is what gets saved).
+TEST_F(GpsLive, DamagedLinesNeverMoveThePosition) {
+    using namespace std::string_literals;
+    TForm1& f = startUsing(0, path);
+    send(london);
+    ASSERT_TRUE(statusBecomes(londonStatus));
+    const auto startPoint = [&f] {
+        QStringList texts;
+        for (const QLineEdit* e : {f.edFmLatDeg, f.edFmLatMin, f.edFmLatSec, f.edFmLonDeg,
+                                   f.edFmLonMin, f.edFmLonSec, f.edFmQth}) {
+            texts << e->text();
+        }
+        return texts << f.lbDist->text() << QString::number(f.fixCountdown);
+    };
+    const QStringList before = startPoint();
+    const std::string damaged[] = {
+        // Minutes "::" read as 110; the edit field cut them to "11".
+        "$GPGLL,51::.7712,N,00007.3456,W,093016.00,A\r\n",
+        // A right checksum over impossible minutes.
+        "$GPGLL,5130.7712,N,00099.3456,W,093017.00,A*1A\r\n",
+        "$GPGLL,5130.7712,N,00/07.3456,W,093018.00,A\r\n",
+        // A NUL run took the line past the node's capacity: the wrong checksum
+        // behind it was cut off, and with it any proof of the damage.
+        "$GPGLL,5230.7712,N,00007.3456,W,093019.00,A"s + std::string(600, '\0') + "*00\r\n",
+    };
+    for (int i = 0; i < 4; ++i) {
+        send(damaged[i]);
+        ASSERT_TRUE(
+            statusBecomes(QStringLiteral("GPS data from 09:30:%1 UT is INVALID!").arg(16 + i)))
+            << i << " " << qPrintable(f.sb->SimpleText());
+        EXPECT_EQ(startPoint(), before) << i;
+        EXPECT_TRUE(f.lbNmea4->text().startsWith(QStringLiteral("$GPGLL,5"))) << i;
+    }
+}
+
 TEST_F(GpsLive, SpeedChangeReopensAtTheNewSpeed) {
     TForm1& f = startUsing(0, path);
     f.rgComspeed->SetItemIndex(4);

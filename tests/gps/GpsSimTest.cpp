@@ -137,7 +137,9 @@ void expectValidFix(const std::string& sentence, const char* tag) {
     EXPECT_EQ(sentence.rfind(tag, 0), 0u);
     EXPECT_EQ(sentence.substr(sentence.size() - 2), "\r\n");
     EXPECT_EQ(tessaro::checksumOf(sentence), tessaro::Checksum::good);
-    EXPECT_TRUE(tessaro::readGll(sentence.substr(0, sentence.size() - 1), false).valid);
+    EXPECT_TRUE(
+        tessaro::readGll(tessaro::receiveSentence(sentence.substr(0, sentence.size() - 1)), false)
+            .valid);
 }
 
 TEST(GpsSim, SendsThreeValidFixesThenEnds) {
