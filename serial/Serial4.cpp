@@ -150,6 +150,12 @@ void TSerial::SetActive(bool Value) {
 
 void TSerial::closePort() {
     const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
+    {
+        // Inactive from the start: a handler of a failed step below (or the
+        // event loop of an error box) that closes the port finds it closing.
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_active = false;
+    }
     if (int rc = device->purge())
         HandleError(rc);
     SetControlLine(clDTR, false);
@@ -157,7 +163,6 @@ void TSerial::closePort() {
     {
         // Closing also sets aside a notification the event thread waits on.
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_active = false;
         m_closing = true;
     }
     m_cv.notify_all();
@@ -170,12 +175,16 @@ void TSerial::closePort() {
         for (int i = 0; i < 100 && m_threadActive; ++i)
             m_cv.wait_for(lock, 75ms, [this] { return !m_threadActive; });
         m_closing = false;
-        m_device.reset();
+        if (m_device == device)
+            m_device.reset();
     }
     if (int rc = device->close())
         HandleError(rc);
 }
 
+// Every failure report below runs a handler, or a modal error box whose event
+// loop runs the window: either may close the port or open it anew. The steps
+// after such a report then stop, as the port is no longer the one they open.
 void TSerial::openPort() {
     int error = 0;
     std::shared_ptr<tessaro::SerialPort> device = m_platform->open(devicePath(), error);
@@ -184,18 +193,20 @@ void TSerial::openPort() {
         return;
     }
     {
+        // Active from here on, so that a handler of a failed step can close it.
         std::lock_guard<std::mutex> lock(m_mutex);
         m_device = device;
         ++m_connection;
-    }
-    if (int rc = device->setupQueues(m_rxQueueSize, m_txQueueSize))
-        HandleError(rc);
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
         m_active = true;
     }
     m_cv.notify_all();
+    if (int rc = device->setupQueues(m_rxQueueSize, m_txQueueSize))
+        HandleError(rc);
+    if (currentDevice() != device)
+        return;
     ApplySettings();
+    if (currentDevice() != device)
+        return;
     SetControlLine(clDTR, true);
     SetControlLine(clRTS, true);
     StartEvents();
@@ -235,8 +246,11 @@ void TSerial::ApplySettings() {
         return;
 
     const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
-    if (int rc = device->applyLineSettings(m_lineSettings))
+    if (int rc = device->applyLineSettings(m_lineSettings)) {
         HandleError(rc);
+        if (currentDevice() != device)
+            return;
+    }
     m_timeouts.readInterval = 0xFFFFFFFF;
     m_timeouts.readTotalMultiplier = 0;
     m_timeouts.readTotalConstant = 0;
@@ -251,6 +265,8 @@ void TSerial::ApplySettings() {
 
 void TSerial::StartEvents() {
     const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
+    if (!device)
+        return;
     if (int rc = device->armEvents(tessaro::serialEventMask))
         HandleError(rc);
     m_thread->Resume();
@@ -320,7 +336,8 @@ bool TSerial::runOnMainThread(std::function<void()> fn) {
         bool done = false; // guarded by m_mutex
     };
     auto completion = std::make_shared<Completion>();
-    m_mainQueue->post([this, completion, fn = std::move(fn)] {
+    const std::uint64_t connection = m_threadConnection;
+    m_mainQueue->post([this, completion, connection, fn = std::move(fn)] {
         // Mark the call done even when the handler throws, so the event
         // thread is never left waiting; the exception goes on to the
         // application's handler.
@@ -335,6 +352,11 @@ bool TSerial::runOnMainThread(std::function<void()> fn) {
                 self->m_cv.notify_all();
             }
         } done{this, completion};
+        // A notification the close set aside belongs to the closed connection:
+        // the user has moved on (chosen Off, another port or target), so it
+        // is dropped rather than shown over the new state.
+        if (connection != m_connection || !Active())
+            return;
         fn();
     });
     std::unique_lock<std::mutex> lock(m_mutex);
@@ -344,14 +366,7 @@ bool TSerial::runOnMainThread(std::function<void()> fn) {
 
 void TSerial::reportFromThread(int code) {
     m_errorCode = code;
-    const std::uint64_t connection = m_threadConnection;
-    runOnMainThread([this, code, connection] {
-        // A report the close set aside belongs to the closed connection: the
-        // user has moved on (chosen Off, another port), so it is dropped.
-        if (connection != m_connection || !Active())
-            return;
-        notifyError(code);
-    });
+    runOnMainThread([this, code] { notifyError(code); });
 }
 
 int TSerial::ReadByte(tessaro::SerialPort& port, unsigned char& byte) {

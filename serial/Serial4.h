@@ -7,8 +7,8 @@
 // shares the flags Active, Closing and ThreadActive and the device with it;
 // they are guarded by m_mutex/m_cv, which also carries the close handshake
 // and the completion of main-thread calls. A close or destruction releases a
-// waiting event thread at once; the notification it posted still runs on the
-// main thread afterwards, in order.
+// waiting event thread at once, and the notification it posted is dropped:
+// once SetActive(false) returns, no handler of that connection runs.
 #pragma once
 
 #include "MainThreadQueue.h"
@@ -175,7 +175,7 @@ private:
 
     // Event thread side: runs fn on the main thread and waits until it has
     // run, unless a close or the stop request sets the wait aside first.
-    // Returns true when fn has run.
+    // Returns true when the call has run (fn only while its connection is open).
     bool runOnMainThread(std::function<void()> fn);
     void reportFromThread(int code);
 
@@ -215,8 +215,8 @@ private:
     std::shared_ptr<tessaro::SerialPort> m_device; // guarded by m_mutex
     std::atomic<bool> m_active{false};             // written under m_mutex
     // Counts opens (main thread, under m_mutex). The event thread notes the
-    // one it works on, so that an error of a connection that has been closed
-    // meanwhile is not reported against the next state of the port.
+    // one it works on, so that no notification of a connection that has been
+    // closed meanwhile runs against the next state of the port.
     std::uint64_t m_connection = 0;
     std::uint64_t m_threadConnection = 0; // event thread only
     std::atomic<bool> m_closing{false};   // written under m_mutex

@@ -18,7 +18,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -185,6 +187,32 @@ TEST_F(GpsLive, OffClosesThePortAndFreesTheDevice) {
     settle(200);
     EXPECT_TRUE(f.lbNmea4->text().isEmpty());
     EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
+}
+
+// Off chosen while the receiver's sentences queue up: a sentence of the old
+// connection handed over before the close must not show up afterwards.
+TEST_F(GpsLive, NothingOfAClosedConnectionReachesTheWindow) {
+    TForm1& f = startUsing(0, path);
+    std::string backlog;
+    while (backlog.size() < 3000) {
+        backlog += "$GPGLL,5230.000,N,00107.000,E,101010,A\r\n";
+    }
+    send(backlog);
+    ASSERT_TRUE(waitUntil([&] { return f.edFmLatDeg->text() == QStringLiteral("52"); }));
+    f.edFmLatDeg->setText(QStringLiteral("51"));
+    // Without running the event loop: the event thread now waits for the
+    // window to take the next sentence.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    while (f.Serial1->notificationsPending() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_GT(f.Serial1->notificationsPending(), 0u);
+    f.rgGpsTarget->SetItemIndex(2);
+    settle(200);
+    EXPECT_EQ(f.lbNmea1->text(), QStringLiteral("Off"));
+    EXPECT_TRUE(f.lbNmea4->text().isEmpty());
+    EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
+    EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("51")) << "no fix landed after the close";
 }
 
 TEST_F(GpsLive, MissingDeviceShowsSerialIoErrorAndTheWindowGoesOn) {

@@ -38,10 +38,13 @@ inline void settle(int ms) {
 
 struct ErrorBoxes {
     std::vector<std::pair<std::string, std::string>> shown; // caption, text
+    std::function<void()> onShow; // what the user does while a box is open
 
     ErrorBoxes() {
         previous = setErrorBoxFunction([this](const std::string& caption, const std::string& text) {
             shown.emplace_back(caption, text);
+            if (onShow)
+                onShow();
         });
     }
     ~ErrorBoxes() { setErrorBoxFunction(previous); }
