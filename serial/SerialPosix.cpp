@@ -34,8 +34,8 @@ struct ModemSample {
 
 class PosixSerialPort : public SerialPort {
 public:
-    PosixSerialPort(int fd, int epfd, int wakefd, bool modemLines)
-        : m_fd(fd), m_epfd(epfd), m_wakefd(wakefd), m_modemLines(modemLines) {
+    PosixSerialPort(int fd, int epfd, int wakefd, bool modemLines, IoctlFunction ioctl)
+        : m_ioctl(ioctl), m_fd(fd), m_epfd(epfd), m_wakefd(wakefd), m_modemLines(modemLines) {
         if (m_modemLines)
             m_last = sample();
     }
@@ -53,7 +53,9 @@ public:
         std::lock_guard<std::mutex> lock(m_fdMutex);
         if (m_fd < 0)
             return EBADF;
-        return posixApplyLineSettings(m_fd, settings);
+        m_marked = settings.parityCheck;
+        m_mark = MarkState::none;
+        return posixApplyLineSettings(m_fd, settings, m_ioctl);
     }
 
     // O_NONBLOCK already makes every read return at once, and this system
@@ -66,7 +68,7 @@ public:
             return;
         int bit = line == ModemOutput::rts ? TIOCM_RTS : TIOCM_DTR;
         // A pseudo-terminal answers ENOTTY; the outcome is not reported anyway.
-        (void)::ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bit);
+        (void)m_ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bit);
     }
 
     int armEvents(std::uint32_t mask) override {
@@ -127,7 +129,7 @@ public:
         if (m_fd < 0)
             return EBADF;
         int lines = 0;
-        if (::ioctl(m_fd, TIOCMGET, &lines) != 0)
+        if (m_ioctl(m_fd, TIOCMGET, &lines) != 0)
             return errno;
         bits = toStatusBits(lines);
         return 0;
@@ -142,6 +144,8 @@ public:
             // Non-blocking: completes at once, so the 100 ms bound never applies.
             const ssize_t n = ::read(m_fd, &byte, 1);
             if (n == 1) {
+                if (!unmark(byte))
+                    continue; // a mark: the byte it belongs to follows
                 count = 1;
             } else if (n < 0 && errno == EINTR) {
                 continue;
@@ -157,7 +161,7 @@ public:
         std::lock_guard<std::mutex> lock(m_fdMutex);
         if (m_fd < 0)
             return EBADF;
-        if (::ioctl(m_fd, TIOCINQ, &rxCount) != 0 || ::ioctl(m_fd, TIOCOUTQ, &txCount) != 0)
+        if (m_ioctl(m_fd, TIOCINQ, &rxCount) != 0 || m_ioctl(m_fd, TIOCOUTQ, &txCount) != 0)
             return errno;
         return 0;
     }
@@ -172,7 +176,7 @@ public:
             std::lock_guard<std::mutex> lock(m_fdMutex);
             if (m_fd < 0)
                 return 0;
-            (void)::ioctl(m_fd, TIOCNXCL);
+            (void)m_ioctl(m_fd, TIOCNXCL, nullptr);
             // Closing the only descriptor also releases the flock() and takes
             // the device out of the epoll set.
             if (::close(m_fd) != 0)
@@ -186,6 +190,30 @@ public:
     }
 
 private:
+    enum class MarkState { none, escape, errorByte };
+
+    // With parity checking the kernel marks (PARMRK): 0xFF 0xFF is a received
+    // 0xFF, and 0xFF 0x00 comes before a byte received with a parity or
+    // framing error, which is handed on unchanged. False while inside a mark.
+    bool unmark(unsigned char byte) {
+        if (!m_marked)
+            return true;
+        switch (m_mark) {
+        case MarkState::none:
+            if (byte != 0xFF)
+                return true;
+            m_mark = MarkState::escape;
+            return false;
+        case MarkState::escape:
+            m_mark = byte == 0x00 ? MarkState::errorByte : MarkState::none;
+            return byte != 0x00;
+        case MarkState::errorByte:
+            m_mark = MarkState::none;
+            return true;
+        }
+        return true;
+    }
+
     void wake() {
         const std::uint64_t one = 1;
         (void)::write(m_wakefd, &one, sizeof one);
@@ -209,11 +237,11 @@ private:
         std::lock_guard<std::mutex> lock(m_fdMutex);
         if (m_fd < 0)
             return m_last;
-        if (::ioctl(m_fd, TIOCMGET, &s.lines) != 0)
+        if (m_ioctl(m_fd, TIOCMGET, &s.lines) != 0)
             s.lines = m_last.lines;
         serial_icounter_struct counts{};
         // Some USB adapters have no counters; ring and break are then not seen.
-        if (::ioctl(m_fd, TIOCGICOUNT, &counts) == 0) {
+        if (m_ioctl(m_fd, TIOCGICOUNT, &counts) == 0) {
             s.rings = counts.rng;
             s.breaks = counts.brk;
         } else {
@@ -241,8 +269,11 @@ private:
         return found;
     }
 
-    std::mutex m_fdMutex; // guards m_fd: close() may run while the waiter reads
+    const IoctlFunction m_ioctl;
+    std::mutex m_fdMutex; // guards m_fd and the marks: close() may run while the waiter reads
     int m_fd;
+    bool m_marked = false;
+    MarkState m_mark = MarkState::none;
     const int m_epfd;
     const int m_wakefd;
     const bool m_modemLines;
@@ -255,6 +286,8 @@ private:
 
 class PosixSerialPlatform : public SerialPlatform {
 public:
+    explicit PosixSerialPlatform(IoctlFunction ioctl) : m_ioctl(ioctl) {}
+
     std::shared_ptr<SerialPort> open(const std::string& path, int& error) override {
         const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) {
@@ -270,11 +303,18 @@ public:
             ::close(fd);
             return nullptr;
         };
+        // A regular file or /dev/null would fail at the epoll set below with
+        // EPERM, a reason that sends the user to the permissions.
+        if (!::isatty(fd))
+            return fail(ENOTTY);
         // root ignores TIOCEXCL, so the lock is what keeps a second opener out.
+        // Its refusal says "try again"; the truth is that the port is taken.
         if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
-            return fail(errno);
+            return fail(errno == EWOULDBLOCK ? EBUSY : errno);
         // Also keeps out openers that do not use flock (unless they are root).
-        if (::ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY && errno != EINVAL)
+        // A program that opened the device earlier without either is not
+        // refused by Linux at all: the two then share the bytes.
+        if (m_ioctl(fd, TIOCEXCL, nullptr) != 0 && errno != ENOTTY && errno != EINVAL)
             return fail(errno);
         const int epfd = ::epoll_create1(EPOLL_CLOEXEC);
         if (epfd < 0)
@@ -295,8 +335,8 @@ public:
             return fail(errno, epfd, wakefd);
         // A pseudo-terminal has no modem lines and cannot receive a break.
         int lines = 0;
-        const bool modemLines = ::ioctl(fd, TIOCMGET, &lines) == 0;
-        return std::make_shared<PosixSerialPort>(fd, epfd, wakefd, modemLines);
+        const bool modemLines = m_ioctl(fd, TIOCMGET, &lines) == 0;
+        return std::make_shared<PosixSerialPort>(fd, epfd, wakefd, modemLines, m_ioctl);
     }
 
     std::string errorText(int code) const override {
@@ -306,12 +346,19 @@ public:
             return std::string();
         return text;
     }
+
+private:
+    const IoctlFunction m_ioctl;
 };
 
 } // namespace
 
+std::shared_ptr<SerialPlatform> posixSerialPlatform(IoctlFunction ioctl) {
+    return std::make_shared<PosixSerialPlatform>(ioctl);
+}
+
 std::shared_ptr<SerialPlatform> systemSerialPlatform() {
-    static const std::shared_ptr<SerialPlatform> platform = std::make_shared<PosixSerialPlatform>();
+    static const std::shared_ptr<SerialPlatform> platform = posixSerialPlatform(systemIoctl);
     return platform;
 }
 

@@ -10,17 +10,24 @@
 
 namespace tessaro {
 
-int posixApplyLineSettings(int fd, const LineSettings& s) {
+int systemIoctl(int fd, unsigned long request, void* arg) {
+    return ::ioctl(fd, request, arg);
+}
+
+int posixApplyLineSettings(int fd, const LineSettings& s, IoctlFunction ioctl) {
     struct termios2 t {};
-    if (::ioctl(fd, TCGETS2, &t) != 0)
+    if (ioctl(fd, TCGETS2, &t) != 0)
         return errno;
 
     // Raw mode. No BRKINT: a break must not flush the queues or signal us.
     // IGNBRK keeps it from reading as a NUL byte inside a message; the break
     // counter that the event wait samples still counts it.
     t.c_iflag = IGNBRK;
+    // Without PARMRK (and IGNPAR) the kernel hands on a byte that arrived
+    // with a parity or framing error as NUL. Marked, it arrives as 0xFF 0x00
+    // and the byte, and a real 0xFF doubled; the reader takes the marks off.
     if (s.parityCheck)
-        t.c_iflag |= INPCK;
+        t.c_iflag |= INPCK | PARMRK;
     if (s.outX)
         t.c_iflag |= IXON;
     if (s.inX)
@@ -62,9 +69,9 @@ int posixApplyLineSettings(int fd, const LineSettings& s) {
     t.c_cc[VMIN] = 1;
     t.c_cc[VTIME] = 0;
 
-    // A pseudo-terminal silently keeps 8 data bits and no parity; what the
+    // A pseudo-terminal silently keeps 8 data bits and drops PARENB; what the
     // driver reads back is not checked for that reason.
-    if (::ioctl(fd, TCSETS2, &t) != 0)
+    if (ioctl(fd, TCSETS2, &t) != 0)
         return errno;
 
     // Linux has no DTR/DSR handshake.

@@ -4,11 +4,21 @@
 
 #include "SerialPlatform.h"
 
+#include <memory>
+
 namespace tessaro {
+
+// Every terminal request of the Linux layer goes through one of these, so a
+// test can stand in for the modem lines that a pseudo-terminal lacks.
+using IoctlFunction = int (*)(int fd, unsigned long request, void* arg);
+int systemIoctl(int fd, unsigned long request, void* arg);
+
+// The Linux serial layer, making its terminal requests through `ioctl`.
+std::shared_ptr<SerialPlatform> posixSerialPlatform(IoctlFunction ioctl);
 
 // Applies speed, framing and flow control to the open device fd. Returns 0,
 // the errno of the failed call, or the "not supported" code when DTR/DSR
 // handshaking was asked for (everything else is applied all the same).
-int posixApplyLineSettings(int fd, const LineSettings& settings);
+int posixApplyLineSettings(int fd, const LineSettings& settings, IoctlFunction ioctl);
 
 } // namespace tessaro

@@ -23,7 +23,20 @@ LineReadBack readLine(int fd) {
     r.raw = !(t.c_lflag & (ICANON | ECHO | ISIG)) && !(t.c_oflag & OPOST);
     r.xonChar = t.c_cc[VSTART];
     r.xoffChar = t.c_cc[VSTOP];
+    r.twoStopBits = (t.c_cflag & CSTOPB) != 0;
+    r.parityOdd = (t.c_cflag & PARODD) != 0;
+    r.stickParity = (t.c_cflag & CMSPAR) != 0;
+    r.markErrors = (t.c_iflag & PARMRK) && !(t.c_iflag & IGNPAR);
+    int exclusive = 0;
+    r.exclusive = ::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0;
     return r;
+}
+
+void stopMarking(int fd) {
+    struct termios2 t {};
+    ::ioctl(fd, TCGETS2, &t);
+    t.c_iflag &= ~PARMRK;
+    ::ioctl(fd, TCSETS2, &t);
 }
 
 } // namespace tessaro::test

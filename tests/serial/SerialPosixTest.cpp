@@ -1,0 +1,108 @@
+// The Linux serial layer's modem lines and the data bits, which a
+// pseudo-terminal cannot show: its terminal requests go through a stand-in
+// that plays the modem lines and notes what the layer asks of the device.
+#include "SerialPosixLine.h"
+#include "SerialTestSupport.h"
+
+#include <asm/termbits.h>
+#include <fcntl.h>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using tessaro::test::waitUntil;
+
+struct Device {
+    std::mutex mutex;
+    int lines = 0; // what TIOCMGET reports
+    std::vector<std::string> outputs;
+    unsigned cflag = 0; // as last set
+} device;
+
+int deviceIoctl(int fd, unsigned long request, void* arg) {
+    std::lock_guard<std::mutex> lock(device.mutex);
+    switch (request) {
+    case TIOCMGET:
+        *static_cast<int*>(arg) = device.lines;
+        return 0;
+    case TIOCMBIS:
+    case TIOCMBIC: {
+        const int bits = *static_cast<int*>(arg);
+        device.outputs.push_back(std::string(request == TIOCMBIS ? "raise " : "lower ") +
+                                 (bits == TIOCM_DTR   ? "DTR"
+                                  : bits == TIOCM_RTS ? "RTS"
+                                                      : "?"));
+        return 0;
+    }
+    case TCSETS2:
+        device.cflag = static_cast<const termios2*>(arg)->c_cflag;
+        break;
+    default:
+        break;
+    }
+    return ::ioctl(fd, request, arg);
+}
+
+TEST(SerialPosixLayer, ModemLinesAndDataBitsReachTheDevice) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    const std::string path = ::ptsname(master);
+
+    std::vector<std::pair<eModemInSignal, bool>> changes;
+    std::vector<int> errors;
+    {
+        TSerial serial;
+        serial.setPlatform(tessaro::posixSerialPlatform(deviceIoctl));
+        serial.SetPortResolver([path](int) { return path; });
+        serial.SetNotifyErrors(neEvent);
+        serial.OnError = [&](TSerial* s) { errors.push_back(s->ErrorCode()); };
+        serial.OnSignalChange = [&](TSerial*, eModemInSignal signal, bool on) {
+            changes.emplace_back(signal, on);
+        };
+        serial.SetParity(paEven);
+        serial.SetActive(true); // 7 data bits by default
+        {
+            std::lock_guard<std::mutex> lock(device.mutex);
+            EXPECT_EQ(device.cflag & CSIZE, static_cast<unsigned>(CS7));
+            EXPECT_TRUE(device.cflag & PARENB);
+            EXPECT_EQ(device.outputs, (std::vector<std::string>{"raise DTR", "raise RTS"}));
+        }
+
+        // Each line on its own, then CTS off again: every change names its line.
+        const std::pair<int, std::pair<eModemInSignal, bool>> steps[] = {
+            {TIOCM_CTS, {siCTS, true}},
+            {TIOCM_CTS | TIOCM_DSR, {siDSR, true}},
+            {TIOCM_CTS | TIOCM_DSR | TIOCM_CD, {siRLSD, true}},
+            {TIOCM_DSR | TIOCM_CD, {siCTS, false}},
+        };
+        for (const auto& [lines, change] : steps) {
+            {
+                std::lock_guard<std::mutex> lock(device.mutex);
+                device.lines = lines;
+            }
+            const std::size_t before = changes.size();
+            ASSERT_TRUE(waitUntil([&] { return changes.size() > before; })) << lines;
+            EXPECT_EQ(changes.back(), change) << lines;
+            EXPECT_EQ(changes.size(), before + 1) << lines;
+        }
+        serial.SetActive(false);
+    }
+    ::close(master);
+    std::lock_guard<std::mutex> lock(device.mutex);
+    EXPECT_EQ(device.outputs,
+              (std::vector<std::string>{"raise DTR", "raise RTS", "lower DTR", "lower RTS"}));
+    EXPECT_TRUE(errors.empty());
+}
+
+} // namespace
