@@ -1,6 +1,6 @@
 // tessaro-gpssim: a GPS receiver on a pseudo-terminal, for trying the program
 // without hardware. Sends NMEA GLL sentences on the slave side of a pty: a
-// built-in drive around Frankfurt, or the sentences of a recording.
+// built-in drive near Frankfurt, or the sentences of a recording.
 // Plain C++ and POSIX; no Qt.
 #include <fcntl.h>
 #include <poll.h>
@@ -26,15 +26,18 @@
 namespace {
 
 const char usage[] =
-    "Usage: tessaro-gpssim [--talker XX] [--file F] [--rate HZ] [--count N] [--loop] [--link "
-    "PATH]\n"
+    "Usage: tessaro-gpssim [--drive ring|city] [--talker XX] [--file F] [--rate HZ] [--count N]\n"
+    "                      [--loop] [--link PATH]\n"
     "Opens a pseudo-terminal, prints its path on the first line and sends NMEA GLL\n"
     "sentences to it until interrupted.\n"
-    "  --talker XX  talker of the built-in drive: GP (default), GN, ...\n"
+    "  --drive D    built-in drive: ring (default; straight roads at 130 km/h, a\n"
+    "               steady heading on the Car page) or city (Frankfurt at 50 km/h:\n"
+    "               too little way between fixes for a steady heading)\n"
+    "  --talker XX  talker of the built-in drive: GP (default), GN, GL, GA, GB, BD, GQ\n"
     "  --file F     send the sentences of F instead (lines starting with # skipped)\n"
-    "  --loop       start F again at its end (the drive always loops)\n"
+    "  --loop       start F again at its end (the drives always loop)\n"
     "  --rate HZ    sentences a second, default 1\n"
-    "  --count N    stop after N sentences\n"
+    "  --count N    stop after N sentences (N at least 1)\n"
     "  --link PATH  also make PATH a symbolic link to the terminal\n";
 
 volatile std::sig_atomic_t stopRequested = 0;
@@ -43,7 +46,37 @@ void onStopSignal(int) {
     stopRequested = 1;
 }
 
+struct Point {
+    double lat;
+    double lon;
+};
+
+struct Drive {
+    const char* name;
+    std::vector<Point> route; // driven in this order, and back to the start
+    double speed;             // metres a second
+};
+
+// The window reads positions to whole seconds of arc (31 m north, 20 m east
+// here) and takes the heading from a fix one to five fixes old. On straight
+// roads along the meridians and parallels, at 36 m a fix, every fix moves a
+// whole second along the road and none across it: the heading holds still.
+// The city round is kept to show what a real town drive at 1 Hz gives.
+const Drive drives[] = {
+    {"ring", {{50.0800, 8.6000}, {50.0800, 8.6700}, {50.1100, 8.6700}, {50.1100, 8.6000}}, 36.1},
+    {"city",
+     {{50.1140, 8.6790},
+      {50.1146, 8.6870},
+      {50.1150, 8.6990},
+      {50.1125, 8.7090},
+      {50.1010, 8.6800},
+      {50.1070, 8.6630},
+      {50.1160, 8.6720}},
+     13.9},
+};
+
 struct Options {
+    const Drive* drive = &drives[0];
     std::string talker = "GP";
     std::string file;
     std::string link;
@@ -52,27 +85,20 @@ struct Options {
     bool loop = false;
 };
 
-// A round through Frankfurt's centre (latitude, longitude), driven clockwise.
-const double route[][2] = {
-    {50.1140, 8.6790}, {50.1146, 8.6870}, {50.1150, 8.6990}, {50.1125, 8.7090},
-    {50.1010, 8.6800}, {50.1070, 8.6630}, {50.1160, 8.6720},
-};
-constexpr std::size_t routeLength = sizeof route / sizeof route[0];
 constexpr double metresPerDegree = 111320.0;
-constexpr double speed = 13.9; // metres a second, 50 km/h
 
 // Position on the route after `metres`, interpolated on a locally flat earth.
-void positionAt(double metres, double& lat, double& lon) {
+void positionAt(const std::vector<Point>& route, double metres, double& lat, double& lon) {
     const double pi = std::acos(-1.0);
     for (;;) {
-        for (std::size_t i = 0; i < routeLength; ++i) {
-            const double* a = route[i];
-            const double* b = route[(i + 1) % routeLength];
-            const double east = (b[1] - a[1]) * std::cos(a[0] * pi / 180);
-            const double length = std::hypot(b[0] - a[0], east) * metresPerDegree;
+        for (std::size_t i = 0; i < route.size(); ++i) {
+            const Point& a = route[i];
+            const Point& b = route[(i + 1) % route.size()];
+            const double east = (b.lon - a.lon) * std::cos(a.lat * pi / 180);
+            const double length = std::hypot(b.lat - a.lat, east) * metresPerDegree;
             if (metres <= length) {
-                lat = a[0] + (b[0] - a[0]) * metres / length;
-                lon = a[1] + (b[1] - a[1]) * metres / length;
+                lat = a.lat + (b.lat - a.lat) * metres / length;
+                lon = a.lon + (b.lon - a.lon) * metres / length;
                 return;
             }
             metres -= length;
@@ -102,9 +128,10 @@ std::string withChecksum(const std::string& body) {
 
 // Fix number n of the drive, one a second from `start`. Two of every twenty
 // fixes are invalid, as under a bridge; the first ones are valid.
-std::string driveSentence(const std::string& talker, unsigned long n, std::time_t start) {
+std::string driveSentence(const Drive& drive, const std::string& talker, unsigned long n,
+                          std::time_t start) {
     double lat = 0, lon = 0;
-    positionAt(speed * static_cast<double>(n), lat, lon);
+    positionAt(drive.route, drive.speed * static_cast<double>(n), lat, lon);
     const std::time_t t = start + static_cast<std::time_t>(n);
     std::tm utc{};
     gmtime_r(&t, &utc);
@@ -136,10 +163,26 @@ bool parseOptions(int argc, char** argv, Options& o) {
         char* end = nullptr;
         if (arg == "--loop") {
             o.loop = true;
+        } else if (arg == "--drive" && hasValue) {
+            const std::string name = argv[++i];
+            o.drive = nullptr;
+            for (const Drive& d : drives) {
+                if (name == d.name) {
+                    o.drive = &d;
+                }
+            }
+            if (!o.drive) {
+                return false;
+            }
         } else if (arg == "--talker" && hasValue) {
+            // Only the talkers whose GLL the program reads, in either case.
+            static const char* const talkers[] = {"GP", "GN", "GL", "GA", "GB", "BD", "GQ"};
             o.talker = argv[++i];
-            if (o.talker.size() != 2 || !std::isupper(static_cast<unsigned char>(o.talker[0])) ||
-                !std::isupper(static_cast<unsigned char>(o.talker[1]))) {
+            for (char& c : o.talker) {
+                c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+            }
+            if (std::none_of(std::begin(talkers), std::end(talkers),
+                             [&](const char* t) { return o.talker == t; })) {
                 return false;
             }
         } else if (arg == "--file" && hasValue) {
@@ -153,7 +196,8 @@ bool parseOptions(int argc, char** argv, Options& o) {
             }
         } else if (arg == "--count" && hasValue) {
             o.count = std::strtoul(argv[++i], &end, 10);
-            if (*end != '\0' || argv[i][0] == '-') {
+            // 0 would mean "no limit" below: leave the option out for that.
+            if (*end != '\0' || argv[i][0] == '-' || o.count == 0) {
                 return false;
             }
         } else {
@@ -236,8 +280,8 @@ int run(const Options& o) {
             break;
         }
         next += period;
-        const std::string sentence =
-            recording.empty() ? driveSentence(o.talker, n, start) : recording[n % recording.size()];
+        const std::string sentence = recording.empty() ? driveSentence(*o.drive, o.talker, n, start)
+                                                       : recording[n % recording.size()];
         // With no reader the terminal fills up; old fixes are worthless, so
         // drop them rather than hand a late reader a backlog.
         int queued = 0;

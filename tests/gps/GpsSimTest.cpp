@@ -155,6 +155,48 @@ TEST(GpsSim, SendsThreeValidFixesThenEnds) {
     EXPECT_EQ(sim.exitStatus(), 0);
 }
 
+// The window reads a fix to whole seconds of arc and takes the heading from
+// an older fix: on the default drive every fix, read that way, must differ
+// from the one before, and a straight leg must read as exactly straight.
+TEST(GpsSim, DefaultDriveGivesASteadyHeading) {
+    Simulator sim({"--talker", "gn", "--count", "30", "--rate", "100"});
+    const std::vector<std::string> sentences = readSentences(sim.terminal(), 30);
+    ASSERT_EQ(sentences.size(), 30u);
+    std::vector<std::pair<long, long>> seconds; // north, east
+    for (const std::string& s : sentences) {
+        int latDeg = 0, latMin = 0, latThousandths = 0, lonDeg = 0, lonMin = 0, lonThousandths = 0;
+        char status = 0;
+        ASSERT_EQ(std::sscanf(s.c_str(), "$GNGLL,%2d%2d.%3d%*d,N,%3d%2d.%3d%*d,E,%*[^,],%c",
+                              &latDeg, &latMin, &latThousandths, &lonDeg, &lonMin, &lonThousandths,
+                              &status),
+                  7)
+            << s;
+        if (status == 'A') { // the window passes over the others
+            seconds.emplace_back((latDeg * 60L + latMin) * 60 + latThousandths * 60 / 1000,
+                                 (lonDeg * 60L + lonMin) * 60 + lonThousandths * 60 / 1000);
+        }
+    }
+    ASSERT_GE(seconds.size(), 20u);
+    bool sameNorth = true, sameEast = true;
+    for (std::size_t i = 1; i < seconds.size(); ++i) {
+        EXPECT_NE(seconds[i], seconds[i - 1]) << "fix " << i << " reads as the one before";
+        sameNorth = sameNorth && seconds[i].first == seconds[0].first;
+        sameEast = sameEast && seconds[i].second == seconds[0].second;
+    }
+    EXPECT_TRUE(sameNorth || sameEast) << "the leg does not read as straight";
+    EXPECT_EQ(sim.exitStatus(), 0);
+}
+
+TEST(GpsSim, RefusesWhatItCannotSend) {
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--count", "0"},
+                                                 {"--talker", "XX"},
+                                                 {"--talker", "GPS"},
+                                                 {"--drive", "moon"}}) {
+        Simulator sim(args);
+        EXPECT_EQ(sim.exitStatus(), 2) << args[0] << " " << args[1];
+    }
+}
+
 TEST(GpsSim, LinkPointsAtTerminalAndGoesOnSigterm) {
     char dir[] = "/tmp/gpssim-test-XXXXXX";
     ASSERT_NE(mkdtemp(dir), nullptr);
