@@ -239,8 +239,8 @@ TEST_F(Fault, PortHeldByAnotherProgramIsLeftToIt) {
     TForm1& f = startUsing(pty.path);
     EXPECT_FALSE(f.Serial1->Active());
     EXPECT_EQ(f.sb->SimpleText(), serialError);
-    // The reason a user can act on, with the device it concerns.
-    EXPECT_TRUE(statusDetail().contains(QString::fromLocal8Bit(std::strerror(EWOULDBLOCK))))
+    // The reason a user can act on ("busy", not "try again"), with the device.
+    EXPECT_TRUE(statusDetail().contains(QString::fromLocal8Bit(std::strerror(EBUSY))))
         << qPrintable(statusDetail());
     EXPECT_TRUE(statusDetail().contains(QString::fromStdString(pty.path)));
     EXPECT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join('|'));
