@@ -185,17 +185,10 @@ TEST_F(SerialPty, MissingDeviceIsReportedOnce) {
 // Anything but a terminal says so, rather than failing later with EPERM (a
 // reason that sends the user to the permissions).
 TEST_F(SerialPty, NotATerminalIsReportedAsSuch) {
-    char file[] = "/tmp/tessaro-not-a-tty-XXXXXX";
-    const int fd = ::mkstemp(file);
-    ASSERT_GE(fd, 0);
-    ::close(fd);
-    for (const std::string& device : {std::string("/dev/null"), std::string(file)}) {
-        serial->SetPortResolver([device](int) { return device; });
-        serial->SetActive(true);
-        EXPECT_FALSE(serial->Active()) << device;
-    }
-    ::unlink(file);
-    EXPECT_EQ(errors, (std::vector<int>{ENOTTY, ENOTTY}));
+    serial->SetPortResolver([](int) { return "/dev/null"; });
+    serial->SetActive(true);
+    EXPECT_FALSE(serial->Active());
+    EXPECT_EQ(errors, std::vector<int>{ENOTTY});
 }
 
 TEST_F(SerialPty, DefaultPortNamesFollowTheResolver) {
