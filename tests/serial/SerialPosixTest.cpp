@@ -55,6 +55,11 @@ int deviceIoctl(int fd, unsigned long request, void* arg) {
 TEST(SerialPosixLayer, ModemLinesAndDataBitsReachTheDevice) {
     const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
     ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    {
+        std::lock_guard<std::mutex> lock(device.mutex);
+        device.lines = 0;
+        device.outputs.clear();
+    }
     std::vector<std::pair<eModemInSignal, bool>> changes;
     tessaro::test::ErrorBoxes boxes;
     {
