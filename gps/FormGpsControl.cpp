@@ -174,11 +174,14 @@ void TForm1::OpenGpsPort() {
     Serial1->SetMessageEndChar('\r');
     Serial1->SetMessageStartChar('$');
     try {
-        // The device may have changed since the last look (a receiver plugged in).
-        if (QRadioButton* item = rgComport->Button(Serial1->Port() - 1)) {
-            item->setToolTip(QString::fromStdString(Serial1->devicePath()));
-        }
         Serial1->SetActive(true);
+        // The device may have changed since the last look (a receiver plugged
+        // in), and a device gpsd holds is read through gpsd.
+        if (QRadioButton* item = rgComport->Button(Serial1->Port() - 1)) {
+            const std::string route = Serial1->route();
+            item->setToolTip(QString::fromStdString(Serial1->devicePath() +
+                                                    (route.empty() ? "" : " (" + route + ")")));
+        }
     } catch (const std::exception&) {
         // Ordinary failures arrive through OnError; this is for anything the
         // component raises instead. The box says so and the port stays closed.

@@ -6,10 +6,11 @@ set -euo pipefail
 want=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
       fonts-liberation)
 case "${1:-run}" in
-    test) want+=(libgtest-dev libgmock-dev at-spi2-core dbus-daemon python3-pyatspi xvfb) ;;
+    test) want+=(libgtest-dev libgmock-dev at-spi2-core dbus-daemon python3-pyatspi xvfb
+                 gpsd gpsd-clients) ;;
     ci) want+=(libgtest-dev libgmock-dev at-spi2-core dbus-daemon python3-pyatspi xvfb
                libbenchmark-dev libhamlib-dev clang-14 libclang-rt-14-dev libfuzzer-14-dev
-               clang-format) ;;
+               clang-format gpsd gpsd-clients) ;;
     run) ;;
     *) echo "usage: $0 [run|test|ci]" >&2; exit 2 ;;
 esac

@@ -63,6 +63,11 @@ std::string TSerial::devicePath() const {
     return m_resolver ? m_resolver(m_port) : std::string();
 }
 
+std::string TSerial::route() {
+    const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
+    return device ? device->route() : std::string();
+}
+
 void TSerial::setPlatform(std::shared_ptr<tessaro::SerialPlatform> platform) {
     m_platform = platform ? std::move(platform) : tessaro::systemSerialPlatform();
 }

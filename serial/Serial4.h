@@ -137,6 +137,8 @@ public:
     // Maps Port n to a device path; the default gives /dev/ttyS(n-1).
     void SetPortResolver(std::function<std::string(int port)> resolver);
     std::string devicePath() const;
+    // How the open port's bytes arrive when not from that device ("via gpsd").
+    std::string route();
     // The serial layer in use; tests install a fake before the first open.
     void setPlatform(std::shared_ptr<tessaro::SerialPlatform> platform);
 

@@ -97,6 +97,9 @@ public:
     // Cancels pending reads and writes; data already queued stays.
     virtual int purge() = 0;
     virtual int close() = 0;
+    // How the bytes reach this port when not straight from the device named
+    // ("via gpsd"); empty otherwise.
+    virtual std::string route() const { return {}; }
 };
 
 class SerialPlatform {
@@ -109,8 +112,12 @@ public:
     virtual std::string errorText(int code) const = 0;
 };
 
-// The platform of this operating system (the file chosen in CMake).
+// The platform of this operating system (the file chosen in CMake): its
+// devices, plus network sources where the system has them.
 std::shared_ptr<SerialPlatform> systemSerialPlatform();
+
+// The devices alone.
+std::shared_ptr<SerialPlatform> deviceSerialPlatform();
 
 // Error code for "operation not supported" on this system.
 int notSupportedError();

@@ -357,7 +357,7 @@ std::shared_ptr<SerialPlatform> posixSerialPlatform(IoctlFunction ioctl) {
     return std::make_shared<PosixSerialPlatform>(ioctl);
 }
 
-std::shared_ptr<SerialPlatform> systemSerialPlatform() {
+std::shared_ptr<SerialPlatform> deviceSerialPlatform() {
     static const std::shared_ptr<SerialPlatform> platform = posixSerialPlatform(systemIoctl);
     return platform;
 }

@@ -1,0 +1,325 @@
+// GPS from the network on the real window: a real gpsd (started by gpsfake
+// on a private port, replaying the recording), and TCP peers that misbehave.
+#include "Form1.h"
+#include "GpsWindowFixture.h"
+#include "SerialSocket.h"
+#include "SerialTestSupport.h"
+#include "Widgets.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QRandomGenerator>
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace {
+
+using tessaro::test::settle;
+using tessaro::test::waitUntil;
+
+const std::string london = "$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F\r\n";
+const QString londonStatus = QStringLiteral("New GPS data received at 09:30:15 UT");
+const QString serialError = QStringLiteral("Serial I/O Error...");
+
+// A port nobody listens on (just taken and given back).
+int freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), size);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
+// A TCP sender of NMEA. The window connects anew at each of its opens (the
+// start-up opens more than once), so the bytes go to the first connection
+// that takes them all; then it hangs up or stays.
+struct Peer {
+    int listener = -1;
+    std::thread worker;
+
+    void listen(int port) {
+        listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        const int on = 1;
+        ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        ASSERT_EQ(::listen(listener, 4), 0);
+    }
+    void serve(std::string bytes, bool hangUp) {
+        join();
+        worker = std::thread([this, bytes = std::move(bytes), hangUp] {
+            for (pollfd p{listener, POLLIN, 0}; ::poll(&p, 1, 10000) == 1;) {
+                const int fd = ::accept(listener, nullptr, nullptr);
+                std::size_t sent = 0;
+                for (ssize_t n = 1; n > 0 && sent<bytes.size(); sent += n> 0 ? n : 0)
+                    n = ::send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+                if (hangUp || sent < bytes.size())
+                    ::close(fd);
+                if (sent == bytes.size())
+                    return;
+            }
+        });
+    }
+    void join() {
+        if (worker.joinable())
+            worker.join();
+    }
+    void close() {
+        join();
+        ::close(listener);
+    }
+    ~Peer() { close(); }
+};
+
+// gpsfake in a process group of its own, so that its gpsd goes with it.
+struct GpsFake {
+    pid_t pid = -1;
+    int port = 0;
+
+    bool start(const std::string& log, bool once) {
+        const std::string p = std::to_string(port);
+        pid = ::fork();
+        if (pid == 0) {
+            ::setpgid(0, 0);
+            const int quiet = ::open("/dev/null", O_WRONLY);
+            ::dup2(quiet, 1);
+            ::dup2(quiet, 2);
+            // -n: gpsd keeps the device open, as a system gpsd does.
+            ::execlp("gpsfake", "gpsfake", "-q", "-n", "-P", p.c_str(), "-c", "0.001",
+                     once ? "-1" : "-q", log.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::setpgid(pid, pid);
+        // Ready once gpsd answers and has the fake device.
+        return waitUntil([&] { return !device().empty(); }, 10000);
+    }
+    // The device gpsd has (gpsfake's pseudo-terminal), as gpsd names it.
+    std::string device() const {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        std::string reply;
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+            ::send(fd, "?DEVICES;\n", 10, 0) == 10) {
+            char buffer[4096];
+            for (pollfd p{fd, POLLIN, 0};
+                 reply.find("\"path\"") == std::string::npos && ::poll(&p, 1, 500) == 1;) {
+                const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+                if (n <= 0)
+                    break;
+                reply.append(buffer, static_cast<std::size_t>(n));
+            }
+        }
+        ::close(fd);
+        const std::size_t at = reply.find("\"path\":\"");
+        return at == std::string::npos ? std::string()
+                                       : reply.substr(at + 8, reply.find('"', at + 8) - at - 8);
+    }
+    void stop() {
+        if (pid > 0) {
+            ::kill(-pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        pid = -1;
+    }
+    ~GpsFake() { stop(); }
+};
+
+class GpsNetwork : public GpsWindowFixture {
+protected:
+    TForm1& startUsing(const std::string& device) {
+        writeStoreText(firstTenValues() +
+                       "comport=0\ncomspeed=2\ntarget=0\nComDevice1=" + device.c_str() + "\n");
+        return startWindow(false);
+    }
+    bool statusBecomes(const QString& text, int boundMs = 5000) {
+        return waitUntil([&] { return m_form->sb->SimpleText() == text; }, boundMs);
+    }
+    QString statusDetail() const {
+        return m_form->sb->findChild<QLabel*>(QStringLiteral("sbText"))->toolTip();
+    }
+    // What the window shows of the fix it holds.
+    QStringList shownFix() const {
+        const TForm1& f = *m_form;
+        return {f.sb->SimpleText(),   f.edFmLatDeg->text(), f.edFmLatMin->text(),
+                f.edFmLatSec->text(), f.edFmLonDeg->text(), f.edFmLonMin->text(),
+                f.edFmLonSec->text(), f.edFmQth->text(),    f.lbNmea4->text()};
+    }
+    // Counts the window's line-error reports from now on.
+    int& countErrors() {
+        m_errorCount = 0;
+        const TNotifyEvent shown = m_form->Serial1->OnError;
+        m_form->Serial1->OnError = [this, shown](TSerial* sender) {
+            ++m_errorCount;
+            shown(sender);
+        };
+        return m_errorCount;
+    }
+    // gpsd on a private port, fed `nmea` once or over and over.
+    void startGpsd(GpsFake& gpsd, const std::string& nmea, bool once) {
+        const std::string log = m_dir.path().toStdString() + "/replay.nmea";
+        std::ofstream(log, std::ios::binary) << nmea;
+        gpsd.port = gpsd.port ? gpsd.port : freePort();
+        if (!gpsd.start(log, once))
+            GTEST_SKIP() << "gpsd did not start through gpsfake (install gpsd and gpsd-clients)";
+    }
+    int m_errorCount = 0;
+};
+
+std::string recording() {
+    std::ifstream in(TESSARO_TEST_DATA_DIR "/nmea/gll-real.nmea", std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+TEST_F(GpsNetwork, GpsdReplayEndsOnTheSameFixAsThePtyAndSurvivesARestart) {
+    // The recording straight into a pseudo-terminal: what the window ends on.
+    int master = -1, slave = -1;
+    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
+    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
+    startUsing(::ttyname(slave));
+    const std::string all = recording();
+    for (std::size_t sent = 0; sent < all.size();) {
+        const ssize_t n =
+            ::write(master, all.data() + sent, std::min<std::size_t>(512, all.size() - sent));
+        sent += n > 0 ? static_cast<std::size_t>(n) : 0;
+        settle(1);
+    }
+    settle(300);
+    const QStringList direct = shownFix();
+    ASSERT_TRUE(direct[0].startsWith(QStringLiteral("New GPS data"))) << qPrintable(direct[0]);
+    m_form.reset();
+    ::close(master);
+    ::close(slave);
+
+    // The same recording through gpsd.
+    GpsFake gpsd;
+    startGpsd(gpsd, all, true);
+    if (IsSkipped())
+        return;
+    const std::string url = "gpsd://127.0.0.1:" + std::to_string(gpsd.port);
+    TForm1& f = startUsing(url);
+    EXPECT_EQ(f.rgComport->Button(0)->toolTip(), QString::fromStdString(url));
+    EXPECT_TRUE(waitUntil([&] { return shownFix() == direct; }, 20000))
+        << qPrintable(shownFix().join(QLatin1Char('|')) + "\n" + direct.join(QLatin1Char('|')));
+
+    // gpsd stopped: a line error with the reason, retried at a steady pace.
+    int& errors = countErrors();
+    gpsd.stop();
+    ASSERT_TRUE(statusBecomes(serialError));
+    EXPECT_TRUE(statusDetail().endsWith(QString::fromStdString(" (" + url + ")")))
+        << qPrintable(statusDetail());
+    errors = 0;
+    settle(2000);
+    EXPECT_LE(errors, 3) << "reconnects about once a second, never a spin";
+
+    // Back again: the fixes flow without the user doing anything.
+    startGpsd(gpsd, london, false);
+    EXPECT_TRUE(statusBecomes(londonStatus, 10000)) << qPrintable(statusDetail());
+    EXPECT_TRUE(statusDetail().isEmpty());
+    EXPECT_TRUE(m_errors.isEmpty());
+}
+
+TEST_F(GpsNetwork, ADeviceHeldByGpsdIsReadThroughIt) {
+    GpsFake gpsd;
+    startGpsd(gpsd, london, false);
+    if (IsSkipped())
+        return;
+    // gpsd keeps others out with TIOCEXCL, which root ignores: the lock
+    // stands in for it, so that the open fails here as for a user.
+    const std::string device = gpsd.device();
+    const int held = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    tessaro::setLocalGpsdPort(gpsd.port);
+
+    TForm1& f = startUsing(device);
+    EXPECT_EQ(f.rgComport->Button(0)->toolTip(), QString::fromStdString(device + " (via gpsd)"));
+    EXPECT_TRUE(statusBecomes(londonStatus, 10000)) << qPrintable(statusDetail());
+    tessaro::setLocalGpsdPort(2947);
+    ::close(held);
+}
+
+TEST_F(GpsNetwork, GarbageAndEndlessLinesMoveNothingAndTheNextFixShows) {
+    Peer peer;
+    const int port = freePort();
+    peer.listen(port);
+    // 10 MB of noise, then 1 MB of a sentence that never ends, then a fix.
+    std::string bytes(10u << 20, '\0');
+    QRandomGenerator noise(13);
+    noise.fillRange(reinterpret_cast<quint32*>(bytes.data()), bytes.size() / 4);
+    for (std::string start = "$GPGLL,4916.45,N,12311.12,W,"; bytes.size() < (11u << 20);)
+        bytes += start;
+    peer.serve(bytes + "\r\n" + london, false);
+
+    TForm1& f = startUsing("tcp://127.0.0.1:" + std::to_string(port));
+    ASSERT_TRUE(statusBecomes(londonStatus, 20000))
+        << qPrintable(shownFix().join('|') + statusDetail());
+    EXPECT_EQ(f.lbNmea4->text(), QString::fromStdString(london).trimmed());
+    EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("51"));
+    EXPECT_TRUE(m_errors.isEmpty());
+}
+
+TEST_F(GpsNetwork, PeerGoneOrRefusedIsALineErrorUntilItReturns) {
+    Peer peer;
+    const int port = freePort();
+    const std::string url = "tcp://127.0.0.1:" + std::to_string(port);
+    TForm1& f = startUsing(url);
+    int& errors = countErrors();
+    ASSERT_TRUE(statusBecomes(serialError));
+    EXPECT_EQ(statusDetail(), QString::fromStdString("Connection refused (" + url + ")"));
+    EXPECT_TRUE(f.Serial1->Active()) << "retrying, as for an unplugged receiver";
+    errors = 0;
+    settle(2000);
+    EXPECT_LE(errors, 3);
+
+    peer.listen(port);
+    peer.serve(london, true);
+    ASSERT_TRUE(statusBecomes(londonStatus));
+    ASSERT_TRUE(statusBecomes(serialError));
+    EXPECT_EQ(statusDetail(), QString::fromStdString("Connection reset by peer (" + url + ")"));
+    peer.serve("$GPGLL,3843.2100,N,00908.4500,W,120001.00,A\r\n", false);
+    EXPECT_TRUE(statusBecomes(QStringLiteral("New GPS data received at 12:00:01 UT")));
+}
+
+TEST_F(GpsNetwork, UnknownNameAndMalformedAddressesAreReported) {
+    startUsing("tcp://no-such-host.invalid:2947");
+    ASSERT_TRUE(statusBecomes(serialError, 30000));
+    EXPECT_TRUE(statusDetail().endsWith(QStringLiteral(" (tcp://no-such-host.invalid:2947)")))
+        << qPrintable(statusDetail());
+    EXPECT_GT(statusDetail().size(), 40);
+
+    for (const char* malformed : {"tcp://host", "tcp://:80", "gpsd://host:99999"}) {
+        m_form.reset();
+        startUsing(malformed);
+        EXPECT_FALSE(m_form->Serial1->Active()) << malformed;
+        EXPECT_EQ(statusDetail(),
+                  QStringLiteral("Invalid argument (%1)").arg(QLatin1String(malformed)));
+    }
+}
+
+} // namespace
