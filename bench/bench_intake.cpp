@@ -4,7 +4,8 @@
 //    BM_StartFix/painted: the same, each fix also painted;
 //  - bench_intake --latency [sentences=1000] [runs=5]: byte-to-screen latency,
 //    from writing a sentence's carriage return into a pseudo-terminal's master
-//    to the status line showing that fix (and to the handler's start).
+//    to the status line showing that fix (and to the handler's start);
+//    with --gpsd the window reads the terminal through a private gpsd.
 #include "Application.h"
 #include "Form1.h"
 #include "Serial4.h"
@@ -23,6 +24,8 @@
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <pty.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -97,18 +100,53 @@ double percentile(std::vector<double> values, double p) {
     return values[index];
 }
 
-int latency(int count, int runs) {
+// gpsd on the terminal, in the foreground on a private port, in a process
+// group of its own; its pid, or -1.
+pid_t startGpsd(const std::string& device, const std::string& port) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setpgid(0, 0);
+        ::execlp("gpsd", "gpsd", "-N", "-n", "-S", port.c_str(), device.c_str(),
+                 static_cast<char*>(nullptr));
+        ::execl("/usr/sbin/gpsd", "gpsd", "-N", "-n", "-S", port.c_str(), device.c_str(),
+                static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    return pid;
+}
+
+// Sends a first fix until the window shows it: the connection is up.
+bool warmUp(TForm1& form, int master) {
+    const std::string first = sentence(0, "\r\n");
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired() && form.sb->SimpleText() != statusFor(0)) {
+        (void)::write(master, first.data(), first.size());
+        QDeadlineTimer pause(100);
+        while (!pause.hasExpired()) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+    }
+    return form.sb->SimpleText() == statusFor(0);
+}
+
+int latency(int count, int runs, bool throughGpsd) {
     int master = -1;
     int slave = -1;
     if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
         std::perror("openpty");
         return 1;
     }
-    const std::string path = ::ttyname(slave);
+    std::string path = ::ttyname(slave);
+    pid_t gpsd = -1;
+    if (throughGpsd) {
+        const std::string port = "29" + std::to_string(100 + ::getpid() % 800);
+        gpsd = startGpsd(path, port);
+        path = "gpsd://127.0.0.1:" + port;
+    }
     const std::unique_ptr<TForm1> form = drivingWindow();
     form->Serial1->SetPortResolver([path](int) { return path; });
     form->rgGpsTarget->SetItemIndex(0);
-    if (!form->Serial1->Active()) {
+    if (!form->Serial1->Active() || (throughGpsd && !warmUp(*form, master))) {
         std::fprintf(stderr, "could not open %s\n", path.c_str());
         return 1;
     }
@@ -125,7 +163,7 @@ int latency(int count, int runs) {
                 "window painted, the handler's start\n%-5s %10s %10s %10s %14s %14s %14s\n",
                 count, "run", "text med", "text p99", "text max", "painted med", "painted p99",
                 "handler med");
-    int sentenceNumber = 0;
+    int sentenceNumber = throughGpsd ? 1 : 0; // 0 was the warm-up
     for (int run = 1; run <= runs; ++run) {
         std::vector<double> toScreen;
         std::vector<double> toPainted;
@@ -171,6 +209,10 @@ int latency(int count, int runs) {
                     percentile(toPainted, 0.99), percentile(toHandler, 0.5));
     }
     form->rgGpsTarget->SetItemIndex(2);
+    if (gpsd > 0) {
+        ::kill(-gpsd, SIGTERM);
+        ::waitpid(gpsd, nullptr, 0);
+    }
     ::close(master);
     ::close(slave);
     return 0;
@@ -186,9 +228,11 @@ int main(int argc, char** argv) {
     QLocale::setDefault(QLocale::c());
     TApplication app(argc, argv);
     if (argc >= 2 && std::strcmp(argv[1], "--latency") == 0) {
-        const int count = argc >= 3 ? std::atoi(argv[2]) : 1000;
-        const int runs = argc >= 4 ? std::atoi(argv[3]) : 5;
-        return latency(std::max(count, 1), std::max(runs, 1));
+        const bool throughGpsd = std::strcmp(argv[argc - 1], "--gpsd") == 0;
+        const int numbers = argc - (throughGpsd ? 1 : 0);
+        const int count = numbers >= 3 ? std::atoi(argv[2]) : 1000;
+        const int runs = numbers >= 4 ? std::atoi(argv[3]) : 5;
+        return latency(std::max(count, 1), std::max(runs, 1), throughGpsd);
     }
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
