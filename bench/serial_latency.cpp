@@ -1,5 +1,6 @@
 // Close latency of TSerial::SetActive(false) on an open pseudo-terminal, idle
-// and while sentences stream in, and the CPU an open silent port costs.
+// and while sentences stream in, the CPU an open silent port costs, and the
+// CPU a network source costs while its peer is gone (tcp:// to a closed port).
 //   serial_latency [runs=200] [idle-seconds=10]
 #include "Serial4.h"
 
@@ -9,8 +10,10 @@
 #include <QTimer>
 
 #include <fcntl.h>
+#include <netinet/in.h>
 #include <pty.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -62,6 +65,35 @@ std::vector<double> closeLatencies(TSerial& serial, int runs) {
     return ms;
 }
 
+// Runs the window thread's loop for `seconds` without a tick of its own (only
+// the serial component may cost anything) and prints the process's CPU time.
+void reportCpu(const char* name, int seconds) {
+    const double cpu0 = cpuSeconds();
+    const auto t0 = Clock::now();
+    {
+        QEventLoop loop;
+        QTimer::singleShot(seconds * 1000, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
+    const double cpu = cpuSeconds() - cpu0;
+    std::printf("%-28s %.1f s wall, %.4f s CPU = %.3f %% of one core (whole process)\n", name, wall,
+                cpu, 100.0 * cpu / wall);
+}
+
+// A loopback port nobody listens on.
+int closedPort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    ::bind(fd, reinterpret_cast<sockaddr*>(&a), size);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
+    ::close(fd);
+    return ntohs(a.sin_port);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -104,18 +136,20 @@ int main(int argc, char** argv) {
 
     serial.SetActive(true);
     runEventLoop(100);
-    const double cpu0 = cpuSeconds();
-    const auto t0 = Clock::now();
-    {
-        // No tick of our own here: only the serial component may cost anything.
-        QEventLoop loop;
-        QTimer::singleShot(idleSeconds * 1000, Qt::PreciseTimer, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-    const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-    const double cpu = cpuSeconds() - cpu0;
-    std::printf("%-28s %.1f s wall, %.4f s CPU = %.3f %% of one core (whole process)\n",
-                "idle open silent port", wall, cpu, 100.0 * cpu / wall);
+    reportCpu("idle open silent port", idleSeconds);
+    serial.SetActive(false);
+
+    // The peer gone: every reconnect is refused and reported as a line error.
+    const std::string peer = "tcp://127.0.0.1:" + std::to_string(closedPort());
+    serial.SetPortResolver([&](int) { return peer; });
+    serial.SetNotifyErrors(neEvent);
+    long errors = 0;
+    serial.OnError = [&](TSerial*) { ++errors; };
+    serial.SetActive(true);
+    runEventLoop(100);
+    errors = 0;
+    reportCpu("tcp:// peer gone", idleSeconds);
+    std::printf("%-28s %ld connection errors reported meanwhile\n", "", errors);
     serial.SetActive(false);
     ::close(master);
     ::close(slave);
