@@ -36,12 +36,18 @@ const std::string london = "$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F\r\n";
 const QString londonStatus = QStringLiteral("New GPS data received at 09:30:15 UT");
 const QString serialError = QStringLiteral("Serial I/O Error...");
 
-// A port nobody listens on (just taken and given back).
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+sockaddr_in loopback(int port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(static_cast<std::uint16_t>(port));
+    return a;
+}
+
+// A port nobody listens on (just taken and given back).
+int freePort() {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a = loopback(0);
     socklen_t size = sizeof a;
     ::bind(fd, reinterpret_cast<sockaddr*>(&a), size);
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
@@ -60,11 +66,8 @@ struct Peer {
         listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         const int on = 1;
         ::setsockopt(listener, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<std::uint16_t>(port));
-        ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&a), sizeof a), 0);
+        const sockaddr_in a = loopback(port);
+        ASSERT_EQ(::bind(listener, reinterpret_cast<const sockaddr*>(&a), sizeof a), 0);
         ASSERT_EQ(::listen(listener, 4), 0);
     }
     void serve(std::string bytes, bool hangUp) {
@@ -118,12 +121,9 @@ struct GpsFake {
     // The device gpsd has (gpsfake's pseudo-terminal), as gpsd names it.
     std::string device() const {
         const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(static_cast<std::uint16_t>(port));
+        const sockaddr_in a = loopback(port);
         std::string reply;
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+        if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0 &&
             ::send(fd, "?DEVICES;\n", 10, 0) == 10) {
             char buffer[4096];
             for (pollfd p{fd, POLLIN, 0};
