@@ -115,8 +115,14 @@ struct GpsFake {
             ::_exit(127);
         }
         ::setpgid(pid, pid);
-        // Ready once gpsd answers and has the fake device.
-        return waitUntil([&] { return !device().empty(); }, 10000);
+        // Ready once gpsd answers and has the fake device; false when gpsfake
+        // gave up (no gpsd, no pseudo-terminals).
+        int status = 0;
+        const bool ready = waitUntil(
+            [&] { return !device().empty() || ::waitpid(pid, &status, WNOHANG) == pid; }, 30000);
+        if (ready && device().empty())
+            pid = -1;
+        return pid > 0;
     }
     // The device gpsd has (gpsfake's pseudo-terminal), as gpsd names it.
     std::string device() const {
@@ -185,7 +191,8 @@ protected:
         std::ofstream(log, std::ios::binary) << nmea;
         gpsd.port = gpsd.port ? gpsd.port : freePort();
         if (!gpsd.start(log, once))
-            GTEST_SKIP() << "gpsd did not start through gpsfake (install gpsd and gpsd-clients)";
+            GTEST_SKIP() << "gpsd could not start through gpsfake (install gpsd and gpsd-clients)";
+        ASSERT_FALSE(gpsd.device().empty()) << "gpsd did not take the log's device in 30 s";
     }
     int m_errorCount = 0;
 };
@@ -220,7 +227,7 @@ TEST_F(GpsNetwork, GpsdReplayEndsOnTheSameFixAsThePtyAndSurvivesARestart) {
     // The same recording through gpsd.
     GpsFake gpsd;
     startGpsd(gpsd, all, true);
-    if (IsSkipped())
+    if (IsSkipped() || HasFatalFailure())
         return;
     const std::string url = "gpsd://127.0.0.1:" + std::to_string(gpsd.port);
     TForm1& f = startUsing(url);
@@ -240,6 +247,8 @@ TEST_F(GpsNetwork, GpsdReplayEndsOnTheSameFixAsThePtyAndSurvivesARestart) {
 
     // Back again: the fixes flow without the user doing anything.
     startGpsd(gpsd, london, false);
+    if (IsSkipped() || HasFatalFailure())
+        return;
     EXPECT_TRUE(statusBecomes(londonStatus, 10000)) << qPrintable(statusDetail());
     EXPECT_TRUE(statusDetail().isEmpty());
     EXPECT_TRUE(m_errors.isEmpty());
@@ -248,7 +257,7 @@ TEST_F(GpsNetwork, GpsdReplayEndsOnTheSameFixAsThePtyAndSurvivesARestart) {
 TEST_F(GpsNetwork, ADeviceHeldByGpsdIsReadThroughIt) {
     GpsFake gpsd;
     startGpsd(gpsd, london, false);
-    if (IsSkipped())
+    if (IsSkipped() || HasFatalFailure())
         return;
     // gpsd keeps others out with TIOCEXCL, which root ignores: the lock
     // stands in for it, so that the open fails here as for a user.
