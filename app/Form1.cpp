@@ -771,11 +771,7 @@ void TForm1::FormActivate(QObject*) {
     for (QLabel* result : {lbDist, lbBear, lbRevBear, lbDist2, lbBear2, lbRevBear2}) {
         result->clear();
     }
-    sentenceQueue.reset();
-    lastFixValid = false;
-    lastFixLat = 0.0;
-    lastFixLon = 0.0;
-    fixCountdown = 5;
+    gpsIntake = tessaro::GpsIntake();
     carPointerDrawn = false;
 
     try {

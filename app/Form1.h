@@ -1,5 +1,5 @@
 // TForm1: the main window. A thin adapter: each handler reads its controls,
-// calls a pure function (geodesy/, app/PageCalc, gps/Gll) and writes controls.
+// calls a pure function (geodesy/, app/PageCalc, gps/GpsIntake) and writes controls.
 //
 // Map of the fixed names to their jobs:
 //   Lat/Long page    edFm*/edTo* fields, rgFmLat/rgFmLon/rgToLat/rgToLon,
@@ -15,7 +15,7 @@
 //                    LoadSettings/SaveSettings (app/Settings.cpp)
 #pragma once
 
-#include "Gll.h"
+#include "GpsIntake.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -36,12 +36,6 @@ class TRadioGroup;
 class TStatusBar;
 class TImage;
 class TSerial;
-
-// One received sentence waiting in TForm1::sentenceQueue.
-struct SentenceNode {
-    tessaro::ReceivedSentence sentence; // at most kSentenceCapacity bytes, and whether cut
-    std::unique_ptr<SentenceNode> next;
-};
 
 class TForm1 : public QMainWindow {
     Q_OBJECT
@@ -133,7 +127,6 @@ public:
     void OpenGpsPort();
     void closeGpsPort(); // gps/: closes Serial1 when there is one
     void Serial1Message(TSerial* Sender, std::string RxMessage);
-    void ProcessSentences();
     void Serial1Error(TSerial* Sender);
 
     // --- state (zero, false or empty when the window is created) ---
@@ -150,11 +143,7 @@ public:
     std::int32_t comPortIndex = 0;
     std::int32_t comSpeedIndex = 0;
     std::int32_t gpsTarget = 0;
-    std::unique_ptr<SentenceNode> sentenceQueue;
-    double lastFixLat = 0.0;
-    double lastFixLon = 0.0;
-    bool lastFixValid = false;
-    std::int32_t fixCountdown = 0;
+    tessaro::GpsIntake gpsIntake; // the monitor's lines and the heading's kept fix
     double currentHeading = 0.0;
     std::int32_t carPointerX = 0;
     std::int32_t carPointerY = 0;

@@ -12,7 +12,6 @@
 #include <QColor>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPainter>
 #include <QPen>
 #include <array>
@@ -20,13 +19,6 @@
 
 namespace tessaro {
 namespace {
-
-// The user's decimal separator as a Windows-1252 byte; a separator that is
-// not one such character (no locale Qt ships has one) falls back to '.'.
-char decimalSeparator() {
-    const std::string separator = toWin1252(QLocale().decimalPoint());
-    return separator.size() == 1 && separator != "?" ? separator[0] : '.';
-}
 
 void showText(QLabel* label, const std::string& text) {
     label->setText(fromWin1252(text));
@@ -56,16 +48,10 @@ struct Point {
 // Fields in the order deg, min, sec of latitude, then of longitude.
 Point toPoint(const std::int32_t* lat, const std::int32_t* lon, int latIndex, int lonIndex) {
     Point p{};
-    p.longitude = lon[0] + lon[1] / 60.0 + lon[2] / 3600.0;
     p.east = lonIndex != 1;
-    if (!p.east) {
-        p.longitude *= -1;
-    }
-    p.latitude = lat[0] + lat[1] / 60.0 + lat[2] / 3600.0;
     p.north = latIndex != 1;
-    if (!p.north) {
-        p.latitude *= -1;
-    }
+    p.longitude = DmsToDegrees(lon[0], lon[1], lon[2], p.east);
+    p.latitude = DmsToDegrees(lat[0], lat[1], lat[2], p.north);
     return p;
 }
 

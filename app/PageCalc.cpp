@@ -12,19 +12,6 @@ namespace tessaro {
 
 namespace {
 
-int hexDigitValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
 }

@@ -1,5 +1,6 @@
 #include "Win1252.h"
 
+#include <QLocale>
 #include <array>
 #include <cstdint>
 
@@ -54,6 +55,11 @@ std::string toWin1252(const QString& text) {
         bytes.push_back(out);
     }
     return bytes;
+}
+
+char decimalSeparator() {
+    const std::string separator = toWin1252(QLocale().decimalPoint());
+    return separator.size() == 1 && separator != "?" ? separator[0] : '.';
 }
 
 } // namespace tessaro

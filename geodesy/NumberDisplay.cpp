@@ -190,4 +190,17 @@ std::string formatFixed(double value, int precision, int decimals, char decimalS
     return detail::formatFixedExact(value, precision, decimals, decimalSeparator);
 }
 
+int hexDigitValue(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    if (c >= 'a' && c <= 'f') {
+        return c - 'a' + 10;
+    }
+    if (c >= 'A' && c <= 'F') {
+        return c - 'A' + 10;
+    }
+    return -1;
+}
+
 } // namespace tessaro

@@ -12,4 +12,7 @@ namespace tessaro {
 // and no thousands separators. Example: (12345.678, 5, 1, '.') -> "12346.0".
 std::string formatFixed(double value, int precision, int decimals, char decimalSeparator);
 
+// Value of a hexadecimal digit in either case, -1 for any other character.
+int hexDigitValue(char c);
+
 } // namespace tessaro

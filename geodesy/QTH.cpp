@@ -275,6 +275,11 @@ std::string LatLonToLocator(std::int32_t lonD, std::int32_t lonM, std::int32_t l
     return text;
 }
 
+double DmsToDegrees(std::int32_t deg, std::int32_t min, std::int32_t sec, bool positive) {
+    const double value = deg + min / 60.0 + sec / 3600.0;
+    return positive ? value : -value;
+}
+
 std::string LatitudeToText(double latitude) {
     return coordinateText(latitude, "N ", "S ");
 }

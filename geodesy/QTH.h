@@ -31,5 +31,20 @@ std::string LatLonToLocator(std::int32_t lonD, std::int32_t lonM, std::int32_t l
                             std::int32_t latD, std::int32_t latM, std::int32_t latS, bool east,
                             bool north, bool eight);
 
+// Whole degrees, minutes and seconds as decimal degrees, negative when not
+// `positive` (south, west).
+double DmsToDegrees(std::int32_t deg, std::int32_t min, std::int32_t sec, bool positive);
+
+// A position in the whole units the Lat/Long page shows.
+struct DmsPlace {
+    std::int32_t latDeg, latMin, latSec;
+    bool north;
+    std::int32_t lonDeg, lonMin, lonSec;
+    bool east;
+};
+// The place the pages start with, and the position a GLL sentence without
+// its fields stands for: Darmstadt, JN49kw.
+constexpr DmsPlace kStartPlace{49, 56, 30, true, 8, 50, 48, true};
+
 std::string LatitudeToText(double latitude);
 std::string LongitudeToText(double longitude);

@@ -7,6 +7,7 @@
 #include "PortMap.h"
 #include "Serial4.h"
 #include "Widgets.h"
+#include "Win1252.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <array>
 #include <exception>
 #include <initializer_list>
 #include <memory>
@@ -135,10 +137,11 @@ void TForm1::rgGpsTargetClick(QObject*) {
     CalcQTHtoGeo->setEnabled(off);
     if (off) {
         sb->SetSimpleText(QStringLiteral(" "));
-        lbNmea1->setText(QStringLiteral("Off"));
-        lbNmea2->clear();
-        lbNmea3->clear();
-        lbNmea4->clear();
+        gpsIntake.monitorOff();
+        const std::array<QLabel*, 4> lines{lbNmea1, lbNmea2, lbNmea3, lbNmea4};
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            lines[i]->setText(tessaro::fromWin1252(gpsIntake.monitor()[i]));
+        }
     }
     OpenGpsPort();
 }

@@ -1,9 +1,11 @@
 #include "Gll.h"
 
+#include "NumberDisplay.h"
 #include "QTH.h"
 #include "RtToken.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace tessaro {
 
@@ -16,19 +18,6 @@ std::string textOf(const ReceivedSentence& sentence) {
 
 bool isDigit(char c) {
     return c >= '0' && c <= '9';
-}
-
-int hexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    return -1;
 }
 
 // Digit value at position i: the byte's code minus that of "0" (wellFormed()
@@ -76,6 +65,17 @@ bool wellFormed(const std::string& field, std::size_t point) {
     return true;
 }
 
+// The start place as a GLL coordinate field: degrees in `degreeDigits`
+// digits, minutes with four decimals.
+std::string startField(int degreeDigits, std::int32_t deg, std::int32_t min, std::int32_t sec) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%0*d%02d.%04d", degreeDigits, static_cast<int>(deg),
+                  static_cast<int>(min), static_cast<int>(sec * 10000 / 60));
+    return text;
+}
+// Whole seconds that survive the minutes' decimals and the reading back.
+static_assert(kStartPlace.latSec * 10000 % 60 == 0 && kStartPlace.lonSec * 10000 % 60 == 0);
+
 } // namespace
 
 ReceivedSentence receiveSentence(const std::string& message) {
@@ -111,8 +111,8 @@ Checksum checksumOf(const std::string& sentence) {
     if (sentence.size() - star < 3) {
         return Checksum::bad;
     }
-    const int high = hexValue(sentence[star + 1]);
-    const int low = hexValue(sentence[star + 2]);
+    const int high = hexDigitValue(sentence[star + 1]);
+    const int low = hexDigitValue(sentence[star + 2]);
     if (high < 0 || low < 0) {
         return Checksum::bad;
     }
@@ -124,10 +124,15 @@ GllFix readGll(const ReceivedSentence& sentence, bool eightDigits) {
     TRtTokenList fields(text.c_str());
     fields.SetDelimiters(",");
     fields.First(); // the tag, already recognised by the caller
-    const std::string latitude = nextField(fields, "4956.5000");
-    const std::string northSouth = nextField(fields, "N");
-    const std::string longitude = nextField(fields, "00850.8000");
-    const std::string eastWest = nextField(fields, "E");
+    // Missing fields stand for the start place.
+    static const std::string startLat =
+        startField(2, kStartPlace.latDeg, kStartPlace.latMin, kStartPlace.latSec);
+    static const std::string startLon =
+        startField(3, kStartPlace.lonDeg, kStartPlace.lonMin, kStartPlace.lonSec);
+    const std::string latitude = nextField(fields, startLat.c_str());
+    const std::string northSouth = nextField(fields, kStartPlace.north ? "N" : "S");
+    const std::string longitude = nextField(fields, startLon.c_str());
+    const std::string eastWest = nextField(fields, kStartPlace.east ? "E" : "W");
     std::string time = nextField(fields, "000000");
     const std::string status = nextField(fields, "");
 

@@ -279,7 +279,7 @@ TEST_F(Window, FirstStartSelectsGpsOffAndStoresIt) {
     EXPECT_EQ(f.PageControl1->currentIndex(), 5);
     EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("49"));
     EXPECT_EQ(f.edFmQth->text(), QStringLiteral("JN49kw"));
-    EXPECT_EQ(f.fixCountdown, 5);
+    EXPECT_EQ(f.gpsIntake.countdown(), 5);
     EXPECT_TRUE(f.CheckBox1->isChecked());
     EXPECT_TRUE(f.centerLocator); // what the check box shows is what is computed
 

@@ -44,7 +44,7 @@ PageState pageState(const TForm1& f) {
         s.groups.push_back(g->ItemIndex());
     }
     s.heading = f.edCurrHead->text();
-    s.countdown = f.fixCountdown;
+    s.countdown = f.gpsIntake.countdown();
     s.bar = f.pb1->value();
     return s;
 }
@@ -92,7 +92,6 @@ TEST_F(Intake, WorkedExampleFillsTheStartPointAndRecomputesBothPages) {
     // the Lat/Long page shows a result for 0 N 0 E).
     EXPECT_FALSE(f.lbDist->text().isEmpty());
     EXPECT_FALSE(f.lbBear->text().isEmpty());
-    EXPECT_EQ(f.sentenceQueue, nullptr);
 }
 
 TEST_F(Intake, DestinationFixFillsTheDestinationAndLeavesTheHeading) {
@@ -105,7 +104,7 @@ TEST_F(Intake, DestinationFixFillsTheDestinationAndLeavesTheHeading) {
     EXPECT_EQ(f.rgToLon->ItemIndex(), 1);
     EXPECT_EQ(f.edToQTH->text(), QStringLiteral("io91wm"));
     EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("49")); // start untouched
-    EXPECT_EQ(f.fixCountdown, 5);
+    EXPECT_EQ(f.gpsIntake.countdown(), 5);
     EXPECT_EQ(f.sb->SimpleText(), QStringLiteral("New GPS data received at 09:30:15 UT"));
 }
 
@@ -239,7 +238,7 @@ TEST_F(Intake, SixthStartFixGivesTheFirstHeadingAndTheBarCountsDown) {
     // Moving north-east, one minute of latitude and one of longitude a fix.
     for (int i = 0; i < 7; ++i) {
         send(fixAt(10 + i, 10 + i));
-        countdown.push_back(f.fixCountdown);
+        countdown.push_back(f.gpsIntake.countdown());
         bar.push_back(f.pb1->value());
         heading.push_back(f.edCurrHead->text());
     }
@@ -249,9 +248,9 @@ TEST_F(Intake, SixthStartFixGivesTheFirstHeadingAndTheBarCountsDown) {
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(heading[i], QStringLiteral("0")) << "fix " << i + 1;
     }
-    EXPECT_TRUE(f.lastFixValid);
-    EXPECT_DOUBLE_EQ(f.lastFixLat, 50.0 + 14 / 60.0);
-    EXPECT_DOUBLE_EQ(f.lastFixLon, 8.0 + 14 / 60.0);
+    ASSERT_TRUE(f.gpsIntake.keptFix());
+    EXPECT_DOUBLE_EQ((*f.gpsIntake.keptFix())[0], 50.0 + 14 / 60.0);
+    EXPECT_DOUBLE_EQ((*f.gpsIntake.keptFix())[1], 8.0 + 14 / 60.0);
     // North-east on a plane where a minute of longitude is cos(50.24 deg) of one
     // of latitude: atan(0.6394) = 32.59 deg.
     EXPECT_NEAR(f.currentHeading, 32.59, 0.01);
@@ -261,8 +260,7 @@ TEST_F(Intake, SixthStartFixGivesTheFirstHeadingAndTheBarCountsDown) {
 struct HeadingRow {
     const char* name;
     std::string sentence;
-    double keptLat;
-    double keptLon;
+    std::string kept; // five of these make the kept fix
     const char* locale;
     const char* text;
 };
@@ -274,38 +272,41 @@ TEST_P(Heading, FromTheKeptFixToTheNewOne) {
     const QLocale previous;
     QLocale::setDefault(QLocale(QLatin1String(row.locale)));
     TForm1& f = startFeeding(0);
-    f.lastFixValid = true;
-    f.lastFixLat = row.keptLat;
-    f.lastFixLon = row.keptLon;
-    f.fixCountdown = 3;
+    for (int i = 0; i < 5; ++i) {
+        send(row.kept);
+    }
+    const auto kept = f.gpsIntake.keptFix();
     send(row.sentence);
     QLocale::setDefault(previous);
     EXPECT_EQ(f.edCurrHead->text(), QString::fromUtf8(row.text));
-    EXPECT_EQ(f.fixCountdown, 2);
-    EXPECT_EQ(f.lastFixLat, row.keptLat); // kept until the countdown runs out
+    EXPECT_EQ(f.gpsIntake.countdown(), 4);
+    EXPECT_EQ(f.gpsIntake.keptFix(), kept); // kept until the countdown runs out
 }
+
+// 51 deg 30' N, 0 deg 9' W and E.
+const std::string keptWest = "$GPGLL,5130.000,N,00009.000,W,120000,A\r";
+const std::string keptEast = "$GPGLL,5130.000,N,00009.000,E,120000,A\r";
 
 INSTANTIATE_TEST_SUITE_P(
     Table, Heading,
-    ::testing::Values(HeadingRow{"WestOfGreenwich", london, 51.5, -0.15, "C", "53.5\u00B0"},
-                      HeadingRow{"DecimalComma", london, 51.5, -0.15, "de_DE", "53,5\u00B0"},
+    ::testing::Values(HeadingRow{"WestOfGreenwich", london, keptWest, "C", "53.5\u00B0"},
+                      HeadingRow{"DecimalComma", london, keptWest, "de_DE", "53,5\u00B0"},
                       // The same numbers taken as east point the other way.
                       HeadingRow{"SignsMatter", "$GPGLL,5130.7712,N,00007.3456,E,093015.00,A\r",
-                                 51.5, 0.15, "C", "306.5\u00B0"},
-                      HeadingRow{"StandingStill", london, 51.0 + 30 / 60.0 + 46 / 3600.0,
-                                 -(7 / 60.0 + 20 / 3600.0), "C", "0.0\u00B0"}),
+                                 keptEast, "C", "306.5\u00B0"},
+                      HeadingRow{"StandingStill", london, london, "C", "0.0\u00B0"}),
     [](const ::testing::TestParamInfo<HeadingRow>& info) { return std::string(info.param.name); });
 
 TEST_F(Intake, InvalidAndDestinationFixesLeaveTheHeadingState) {
     TForm1& f = startFeeding(0);
     send(london);
-    ASSERT_EQ(f.fixCountdown, 4);
+    ASSERT_EQ(f.gpsIntake.countdown(), 4);
     send("$GPGLL,5130.7712,N,00007.3456,W,093015.00,V*08\r");
     f.gpsTarget = 1;
     send(london);
-    EXPECT_EQ(f.fixCountdown, 4);
+    EXPECT_EQ(f.gpsIntake.countdown(), 4);
     EXPECT_EQ(f.pb1->value(), 4);
-    EXPECT_FALSE(f.lastFixValid);
+    EXPECT_FALSE(f.gpsIntake.keptFix());
 }
 
 } // namespace

@@ -103,7 +103,7 @@ TEST_F(GpsLive, StartUpOpensThePortAndAFixReachesBothPages) {
     // io91wm to JN49kw, square centres: 111.3 km * sqrt(1.583^2 + (9.0 cos 50.73)^2)
     // = 658 km, in the stored unit nautical miles.
     EXPECT_EQ(f.lbDist2->text(), QStringLiteral("355.4 nm"));
-    EXPECT_EQ(f.fixCountdown, 4);
+    EXPECT_EQ(f.gpsIntake.countdown(), 4);
     EXPECT_TRUE(m_errors.isEmpty());
 }
 
@@ -136,7 +136,7 @@ TEST_F(GpsLive, DamagedLinesNeverMoveThePosition) {
                                    f.edFmLonMin, f.edFmLonSec, f.edFmQth}) {
             texts << e->text();
         }
-        return texts << f.lbDist->text() << QString::number(f.fixCountdown);
+        return texts << f.lbDist->text() << QString::number(f.gpsIntake.countdown());
     };
     const QStringList before = startPoint();
     const std::string damaged[] = {
