@@ -134,10 +134,6 @@ std::string distanceText(double km, int unitsIndex, char decimalSeparator) {
     return formatFixed(value, 5, decimals, decimalSeparator) + suffix;
 }
 
-std::string degreesText(double degrees, char decimalSeparator) {
-    return formatFixed(degrees, 7, 1, decimalSeparator) + "\xB0";
-}
-
 double reverseBearing(double bearing) {
     double reverse = bearing - 180;
     if (!(reverse >= 0)) {

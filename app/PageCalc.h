@@ -3,6 +3,8 @@
 // so every rule is tested directly. Texts are Windows-1252 byte strings.
 #pragma once
 
+#include "NumberDisplay.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -29,9 +31,6 @@ std::string latLongRangeError(const LatLongFields& f);
 // Distance text in the unit of rgUnits' item index (0 km, 1 mi, 2 nm, other:
 // km without suffix): 5 significant digits, 1 decimal above 100, else 3.
 std::string distanceText(double km, int unitsIndex, char decimalSeparator);
-
-// Bearing/heading text: 7 significant digits, 1 decimal, then the degree sign 0xB0.
-std::string degreesText(double degrees, char decimalSeparator);
 
 // bearing - 180, plus 360 when that is negative.
 double reverseBearing(double bearing);

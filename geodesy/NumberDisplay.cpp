@@ -203,4 +203,8 @@ int hexDigitValue(char c) {
     return -1;
 }
 
+std::string degreesText(double degrees, char decimalSeparator) {
+    return formatFixed(degrees, 7, 1, decimalSeparator) + "\xB0";
+}
+
 } // namespace tessaro

@@ -1,6 +1,6 @@
 #include "GpsIntake.h"
 
-#include "PageCalc.h"
+#include "NumberDisplay.h"
 #include "QTH.h"
 
 namespace tessaro {
