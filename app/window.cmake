@@ -41,4 +41,5 @@ if(WIN32)
     configure_file(${CMAKE_CURRENT_LIST_DIR}/version.rc.in ${CMAKE_CURRENT_BINARY_DIR}/version.rc
                    @ONLY)
     target_sources(tessaro PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/version.rc)
+    tessaro_windows_icon(tessaro)
 endif()

@@ -18,6 +18,10 @@ std::string PortMap::devicePath(int port) const {
     if (index < m_explicit.size() && !m_explicit[index].empty()) {
         return m_explicit[index];
     }
+#ifdef _WIN32
+    // The device namespace form also reaches COM10 and above.
+    return "\\\\.\\COM" + std::to_string(port);
+#endif
 
     // Missing or unreadable directory (no USB adapter plugged in): no entries.
     std::vector<std::string> entries;

@@ -1,4 +1,4 @@
-// Which device a GPS port number (1 to 4 on the GPS page) opens on Linux.
+// Which device a GPS port number (1 to 4 on the GPS page) opens.
 // Plain C++: no Qt, no window.
 #pragma once
 
@@ -12,6 +12,7 @@ namespace tessaro {
 //  2. the n-th entry, in sorted order, of byIdDirectory (the stable names that
 //     udev gives USB serial adapters and GPS receivers);
 //  3. /dev/ttyS<n-1>, the n-th built-in serial port.
+// On Windows port n is COM<n> unless explicitDevices names another device.
 // A port below 1 has no device (empty path, which fails to open).
 class PortMap {
 public:

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages Tessaro needs and that are missing.
-# Usage: scripts/deps.sh [run|test|ci]   (default: run)
+# Usage: scripts/deps.sh [run|test|ci|windows]   (default: run)
 set -euo pipefail
 
 want=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
@@ -11,8 +11,11 @@ case "${1:-run}" in
     ci) want+=(libgtest-dev libgmock-dev at-spi2-core dbus-daemon python3-pyatspi xvfb
                libbenchmark-dev libhamlib-dev clang-14 libclang-rt-14-dev libfuzzer-14-dev
                clang-format gpsd gpsd-clients) ;;
+    windows) want=(cmake ninja-build qt6-base-dev qt6-base-dev-tools dpkg-dev
+                   g++-mingw-w64-x86-64-posix googletest wine wine64 nsis xvfb xauth x11-apps xdotool
+                   netpbm) ;;
     run) ;;
-    *) echo "usage: $0 [run|test|ci]" >&2; exit 2 ;;
+    *) echo "usage: $0 [run|test|ci|windows]" >&2; exit 2 ;;
 esac
 
 missing=()

@@ -1,5 +1,6 @@
 #include "MainThreadQueue.h"
 
+#ifndef _WIN32
 #include <QSocketNotifier>
 
 #include <sys/eventfd.h>
@@ -7,9 +8,11 @@
 
 #include <cstdint>
 #include <system_error>
+#endif
 
 namespace tessaro {
 
+#ifndef _WIN32
 MainThreadQueue::MainThreadQueue(QObject* parent) : QObject(parent) {
     m_wakefd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_wakefd < 0)
@@ -22,6 +25,17 @@ MainThreadQueue::~MainThreadQueue() {
     delete m_notifier;
     ::close(m_wakefd);
 }
+
+void MainThreadQueue::wake() {
+    const std::uint64_t one = 1;
+    (void)::write(m_wakefd, &one, sizeof one);
+}
+
+void MainThreadQueue::clearWake() {
+    std::uint64_t count = 0;
+    (void)::read(m_wakefd, &count, sizeof count);
+}
+#endif
 
 void MainThreadQueue::post(std::function<void()> call) {
     {
@@ -36,16 +50,10 @@ std::size_t MainThreadQueue::pending() {
     return m_calls.size();
 }
 
-void MainThreadQueue::wake() {
-    const std::uint64_t one = 1;
-    (void)::write(m_wakefd, &one, sizeof one);
-}
-
 // One call per activation: the wake-up for the rest is renewed before the
 // call runs, so a handler that throws (or opens a modal box) loses nothing.
 void MainThreadQueue::runNext() {
-    std::uint64_t count = 0;
-    (void)::read(m_wakefd, &count, sizeof count);
+    clearWake();
     std::function<void()> call;
     {
         std::lock_guard<std::mutex> lock(m_mutex);

@@ -2,7 +2,8 @@
 // the queue (the window thread).
 //
 // The calls travel through this queue's own mutex and an eventfd watched by a
-// QSocketNotifier rather than through Qt's posted events: ThreadSanitizer
+// QSocketNotifier (on Windows an event object watched by a QWinEventNotifier)
+// rather than through Qt's posted events: ThreadSanitizer
 // cannot see the locking inside the uninstrumented Qt library and would
 // report every handed-over call as a race.
 #pragma once
@@ -14,6 +15,7 @@
 #include <mutex>
 
 class QSocketNotifier;
+class QWinEventNotifier;
 
 namespace tessaro {
 
@@ -32,11 +34,17 @@ public:
 private:
     void runNext();
     void wake();
+    void clearWake();
 
     std::mutex m_mutex;
     std::deque<std::function<void()>> m_calls;
+#ifdef _WIN32
+    void* m_wakeEvent = nullptr;
+    QWinEventNotifier* m_notifier = nullptr;
+#else
     int m_wakefd = -1;
     QSocketNotifier* m_notifier = nullptr;
+#endif
 };
 
 } // namespace tessaro

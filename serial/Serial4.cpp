@@ -38,9 +38,20 @@ ErrorBoxFunction setErrorBoxFunction(ErrorBoxFunction f) {
 
 using namespace std::chrono_literals;
 
+namespace {
+
+std::string defaultDevicePath(int port) {
+#ifdef _WIN32
+    return "\\\\.\\COM" + std::to_string(port);
+#else
+    return "/dev/ttyS" + std::to_string(port - 1);
+#endif
+}
+
+} // namespace
+
 TSerial::TSerial(QObject* owner)
-    : QObject(owner), m_resolver([](int port) { return "/dev/ttyS" + std::to_string(port - 1); }),
-      m_platform(tessaro::systemSerialPlatform()),
+    : QObject(owner), m_resolver(defaultDevicePath), m_platform(tessaro::systemSerialPlatform()),
       m_mainQueue(std::make_unique<tessaro::MainThreadQueue>()),
       m_thread(std::make_unique<TEventThread>(this)) {}
 

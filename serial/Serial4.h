@@ -134,7 +134,7 @@ public:
     TSignalChangeEvent OnSignalChange;
     TWriteCompletedEvent OnWriteCompleted;
 
-    // Maps Port n to a device path; the default gives /dev/ttyS(n-1).
+    // Maps Port n to a device path; the default gives /dev/ttyS(n-1) (COMn on Windows).
     void SetPortResolver(std::function<std::string(int port)> resolver);
     std::string devicePath() const;
     // How the open port's bytes arrive when not from that device ("via gpsd").

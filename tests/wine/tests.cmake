@@ -1,0 +1,46 @@
+# The tests of the Windows build, run under wine through the cross-compiling
+# emulator. Included by tests/CMakeLists.txt in place of its folder loop: the
+# tests that need POSIX (pseudo-terminals, signals) stay out.
+
+# Listing the tests runs the program under wine too: at test time, when
+# tests/wine/setup.sh has started wine's server, and with a generous bound.
+set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
+function(gtest_discover_tests target)
+    _gtest_discover_tests(${target} ${ARGN} DISCOVERY_TIMEOUT 120)
+endfunction()
+
+set(TESSARO_WINE_PORTS "${CMAKE_BINARY_DIR}/ports" CACHE PATH
+    "where null_modem.py puts the links wine's COM1 and COM2 name")
+
+# Headless Qt: the offscreen platform is a plugin, linked in explicitly.
+function(tessaro_wine_offscreen target)
+    qt_import_plugins(${target} INCLUDE Qt6::QOffscreenIntegrationPlugin)
+endfunction()
+
+add_subdirectory(geodesy)
+include(${CMAKE_CURRENT_SOURCE_DIR}/app/pagecalc.cmake)
+
+add_executable(test_gps gps/RtTokenTest.cpp gps/GllTest.cpp gps/GllReplayTest.cpp)
+target_link_libraries(test_gps PRIVATE tessaro_gps GTest::gtest_main)
+target_compile_definitions(test_gps PRIVATE TESSARO_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data")
+gtest_discover_tests(test_gps NO_PRETTY_VALUES)
+
+add_executable(test_serial_fake serial/serial_test_main.cpp serial/SerialFakeTest.cpp)
+target_link_libraries(test_serial_fake PRIVATE tessaro_serial Qt6::Test GTest::gtest)
+tessaro_wine_offscreen(test_serial_fake)
+gtest_discover_tests(test_serial_fake NO_PRETTY_VALUES)
+
+# COM1 and COM2 are one pseudo-terminal pair each, joined by null_modem.py.
+add_executable(test_serial_com serial/serial_test_main.cpp serial/SerialComTest.cpp)
+target_link_libraries(test_serial_com PRIVATE tessaro_serial Qt6::Test GTest::gtest)
+tessaro_wine_offscreen(test_serial_com)
+set_target_properties(test_serial_com PROPERTIES CROSSCOMPILING_EMULATOR
+    "${CMAKE_CURRENT_SOURCE_DIR}/wine/null_modem.py;${TESSARO_WINE_PORTS};${CMAKE_CROSSCOMPILING_EMULATOR}")
+gtest_discover_tests(test_serial_com NO_PRETTY_VALUES PROPERTIES RESOURCE_LOCK com_ports)
+
+# The program as a user starts it: a fix on COM1, Esc, the values in the registry.
+add_test(NAME Windows.FixOnComOneIsSavedToTheRegistry
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/wine/end_to_end.sh ${CMAKE_CROSSCOMPILING_EMULATOR}
+                 $<TARGET_FILE:tessaro> ${TESSARO_WINE_PORTS})
+set_tests_properties(Windows.FixOnComOneIsSavedToTheRegistry PROPERTIES
+                     RESOURCE_LOCK com_ports TIMEOUT 120 SKIP_RETURN_CODE 77)
