@@ -130,9 +130,10 @@ public:
             HANDLE handles[] = {m_waitDone.get(), m_wake.get()};
             const DWORD which = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
             std::lock_guard<std::mutex> lock(m_mutex);
+            // Closed meanwhile: close() has collected the pending wait.
+            if (m_handle == INVALID_HANDLE_VALUE)
+                return 0;
             if (which == WAIT_OBJECT_0 + 1) {
-                if (m_handle == INVALID_HANDLE_VALUE)
-                    return 0;
                 // Woken for a new mask: wait on, unless the events are off.
                 if (m_mask != 0)
                     continue;
@@ -148,9 +149,8 @@ public:
                     rc = lastError();
                 m_waitPending = false;
             }
-            // A wait ended by our own cancel or a new mask is not a failure.
-            if (rc == ERROR_OPERATION_ABORTED)
-                rc = 0;
+            // Our own cancels never get here, so an aborted wait is the
+            // driver's failure: reported, not retried at once in a loop.
             if (rc != 0)
                 return rc;
             occurred = m_events & m_mask;

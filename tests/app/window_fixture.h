@@ -25,6 +25,10 @@ protected:
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         useSettingsDir(m_dir.path());
+#ifdef _WIN32
+        // The native store is the registry, which no path moves: start empty.
+        writeStoreText({});
+#endif
         TApplication::setErrorPresenter([this](const QString& text) { m_errors << text; });
     }
 
@@ -45,6 +49,22 @@ protected:
         return m_dir.path() + QStringLiteral("/Veltmark-soft/tessaro.conf");
     }
 
+#ifdef _WIN32
+    // Writes each "name=text" line as a string value, as a hand-made .reg
+    // file would: the same raw texts the text store holds elsewhere.
+    static void writeStoreText(const QByteArray& lines) {
+        QSettings store(QSettings::NativeFormat, QSettings::UserScope,
+                        QStringLiteral("Veltmark-soft"), QStringLiteral("tessaro"));
+        store.remove(QString());
+        for (const QByteArray& line : lines.split('\n')) {
+            const int equals = line.indexOf('=');
+            if (equals > 0)
+                store.setValue(QStringLiteral("v1/") + QString::fromUtf8(line.left(equals)),
+                               QString::fromUtf8(line.mid(equals + 1)));
+        }
+        store.sync();
+    }
+#else
     // Writes the store as a text file, exactly as given (names and raw texts).
     void writeStoreText(const QByteArray& lines) {
         ASSERT_TRUE(QDir().mkpath(m_dir.path() + QStringLiteral("/Veltmark-soft")));
@@ -52,6 +72,7 @@ protected:
         ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
         file.write("[v1]\n" + lines);
     }
+#endif
 
     // The store's values as the program would read them back.
     QMap<QString, QVariant> readStore() const {

@@ -185,6 +185,15 @@ TEST_F(GpsControl, ComDeviceSettingsNameThePortsAndAreNeverWritten) {
 
 // --- port number to device ------------------------------------------------------------------
 
+#ifdef _WIN32
+TEST(PortMapWindows, PortNIsComNUnlessNamed) {
+    const tessaro::PortMap map({"", "COM7"});
+    EXPECT_EQ(map.devicePath(1), "\\\\.\\COM1");
+    EXPECT_EQ(map.devicePath(2), "COM7");
+    EXPECT_EQ(map.devicePath(12), "\\\\.\\COM12");
+    EXPECT_EQ(map.devicePath(0), "");
+}
+#else
 class PortMapTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -224,5 +233,6 @@ TEST_F(PortMapTest, WithoutTheDirectoryTheBuiltInPorts) {
     std::ofstream(dir.path().toStdString() + "/usb-A").put('x');
     EXPECT_EQ(live.devicePath(1), entry("usb-A"));
 }
+#endif
 
 } // namespace

@@ -44,3 +44,19 @@ add_test(NAME Windows.FixOnComOneIsSavedToTheRegistry
                  $<TARGET_FILE:tessaro> ${TESSARO_WINE_PORTS})
 set_tests_properties(Windows.FixOnComOneIsSavedToTheRegistry PROPERTIES
                      RESOURCE_LOCK com_ports TIMEOUT 120 SKIP_RETURN_CODE 77)
+
+# The window tests: the real window, offscreen, its settings in wine's registry
+# (one key for all: scripts/build-windows.sh runs the tests one at a time).
+add_library(tessaro_window_testmain OBJECT app/window_test_main.cpp)
+target_link_libraries(tessaro_window_testmain PUBLIC tessaro_window Qt6::Test GTest::gtest)
+include(${CMAKE_CURRENT_SOURCE_DIR}/app/pages.cmake)
+add_executable(test_window app/test_window.cpp)
+target_link_libraries(test_window PRIVATE tessaro_window_testmain tessaro_resources)
+add_executable(test_gps_window gps/GpsIntakeTest.cpp gps/GpsControlTest.cpp)
+target_include_directories(test_gps_window PRIVATE app)
+target_link_libraries(test_gps_window PRIVATE tessaro_window_testmain)
+tessaro_wine_offscreen(test_pages)
+foreach(name test_window test_gps_window)
+    tessaro_wine_offscreen(${name})
+    gtest_discover_tests(${name} NO_PRETTY_VALUES PROPERTIES RESOURCE_LOCK registry)
+endforeach()
