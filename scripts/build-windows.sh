@@ -23,20 +23,24 @@ cmake --build "$dir" --parallel "${TESSARO_JOBS:-2}"
 echo "built ($((SECONDS - start)) s)"
 
 dir="$(realpath "$dir")"
-tests/wine/setup.sh "$dir/wineprefix" "$dir/ports"
-ctest --test-dir "$dir" --output-on-failure --timeout 300
-echo "tested ($((SECONDS - start)) s)"
-
 version="$(sed -n 's/^project(Tessaro VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)"
-makensis -V2 -DVERSION="$version" -DEXE="$dir/app/tessaro.exe" -DOUT="$dir/tessaro-setup-$version.exe" \
+setup="$dir/tessaro-setup-$version.exe"
+makensis -V2 -DVERSION="$version" -DEXE="$dir/app/tessaro.exe" -DOUT="$setup" \
          -DICON="$dir/app/tessaro.ico" packaging/windows/tessaro.nsi
-packaging/windows/install_check.sh "$dir/wine-run.sh" "$dir/tessaro-setup-$version.exe"
-echo "installer: $(stat -c %s "$dir/tessaro-setup-$version.exe") bytes ($((SECONDS - start)) s)"
+echo "installer: $(stat -c %s "$setup") bytes"
 
-if [ -n "$shots" ]; then
-    mkdir -p "$shots"
-    export dir shots
-    xvfb-run -a -s '-screen 0 1024x768x24' bash -c \
-        '"$dir/wine-run.sh" "$dir/tools/tessaro-screenshots.exe" "Z:$shots"'
-fi
+# Everything under wine on one virtual display, with one wine server: the Qt
+# windows of the tests are real windows there.
+export dir setup shots
+xvfb-run -a -s '-screen 0 1280x1024x24' bash -c '
+    set -euo pipefail
+    trap "WINEPREFIX=\"$dir/wineprefix\" wineserver -k 2> /dev/null || true" EXIT
+    tests/wine/setup.sh "$dir/wineprefix" "$dir/ports"
+    ctest --test-dir "$dir" --output-on-failure --timeout 300
+    packaging/windows/install_check.sh "$dir/wine-run.sh" "$setup"
+    if [ -n "$shots" ]; then
+        mkdir -p "$shots"
+        "$dir/wine-run.sh" "$dir/tools/tessaro-screenshots.exe" "$shots"
+    fi
+'
 echo "Windows stage finished in $((SECONDS - start)) s"

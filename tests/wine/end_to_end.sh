@@ -2,11 +2,11 @@
 # The Windows program as a user meets it, under wine on a virtual display:
 # stored settings choose COM1 at 4800 bit/s, a GPS fix arrives on COM1 (a
 # pseudo-terminal), Esc closes the window, and the registry holds the fix.
-# Usage: end_to_end.sh WINE_RUN TESSARO_EXE PORTS_DIR   (exit 77: no display tools)
+# Usage: end_to_end.sh WINE_RUN TESSARO_EXE PORTS_DIR   (on $DISPLAY; exit 77 without)
 set -euo pipefail
 wine_run="$1" exe="$2" ports="$3"
 here="$(cd "$(dirname "$0")" && pwd)"
-command -v xvfb-run > /dev/null && command -v xdotool > /dev/null || exit 77
+[ -n "${DISPLAY:-}" ] && command -v xdotool > /dev/null || exit 77
 
 key='HKCU\Software\Veltmark-soft\tessaro\v1'
 "$wine_run" reg delete "$key" /f > /dev/null 2>&1 || true
@@ -21,19 +21,17 @@ for v in FmLatitude_NS:0 FMLongitude_EW:0 Units:0 comport:0 comspeed:2 target:0;
     add "${v%%:*}" REG_DWORD "${v#*:}"
 done
 
-export here wine_run exe ports
-xvfb-run -a -s '-screen 0 1024x768x24' bash -c '
-    set -euo pipefail
-    "$here/null_modem.py" "$ports" "$wine_run" "$exe" &
-    runner=$!
-    win=$(xdotool search --sync --onlyvisible --name "^Tessaro$" | head -1)
-    sleep 1
-    # 51 deg 30.7712 N, 0 deg 7.3456 W: 51 30 46, 0 7 20.
-    printf "%s\r\n" "\$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F" > "$ports/com1.feed"
-    sleep 2
-    xdotool windowactivate --sync "$win" key Escape
-    wait "$runner"
-'
+"$here/null_modem.py" "$ports" "$wine_run" "$exe" &
+runner=$!
+win=$(timeout 60 xdotool search --sync --onlyvisible --name '^Tessaro$' | head -1)
+sleep 1
+# 51 deg 30.7712 min N, 0 deg 7.3456 min W: 51 30 46, 0 7 20, west.
+printf '%s\r\n' '$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F' > "$ports/com1.feed"
+sleep 2
+# No window manager on the virtual display: focus the window directly.
+xdotool windowfocus --sync "$win"
+xdotool key Escape
+wait "$runner"
 out="$("$wine_run" reg query "$key")"
 echo "$out"
 fail=0

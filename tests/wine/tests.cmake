@@ -12,11 +12,6 @@ endfunction()
 set(TESSARO_WINE_PORTS "${CMAKE_BINARY_DIR}/ports" CACHE PATH
     "where null_modem.py puts the links wine's COM1 and COM2 name")
 
-# Headless Qt: the offscreen platform is a plugin, linked in explicitly.
-function(tessaro_wine_offscreen target)
-    qt_import_plugins(${target} INCLUDE Qt6::QOffscreenIntegrationPlugin)
-endfunction()
-
 add_subdirectory(geodesy)
 include(${CMAKE_CURRENT_SOURCE_DIR}/app/pagecalc.cmake)
 
@@ -27,13 +22,11 @@ gtest_discover_tests(test_gps NO_PRETTY_VALUES)
 
 add_executable(test_serial_fake serial/serial_test_main.cpp serial/SerialFakeTest.cpp)
 target_link_libraries(test_serial_fake PRIVATE tessaro_serial Qt6::Test GTest::gtest)
-tessaro_wine_offscreen(test_serial_fake)
 gtest_discover_tests(test_serial_fake NO_PRETTY_VALUES)
 
 # COM1 and COM2 are one pseudo-terminal pair each, joined by null_modem.py.
 add_executable(test_serial_com serial/serial_test_main.cpp serial/SerialComTest.cpp)
 target_link_libraries(test_serial_com PRIVATE tessaro_serial Qt6::Test GTest::gtest)
-tessaro_wine_offscreen(test_serial_com)
 set_target_properties(test_serial_com PROPERTIES CROSSCOMPILING_EMULATOR
     "${CMAKE_CURRENT_SOURCE_DIR}/wine/null_modem.py;${TESSARO_WINE_PORTS};${CMAKE_CROSSCOMPILING_EMULATOR}")
 gtest_discover_tests(test_serial_com NO_PRETTY_VALUES PROPERTIES RESOURCE_LOCK com_ports)
@@ -45,7 +38,7 @@ add_test(NAME Windows.FixOnComOneIsSavedToTheRegistry
 set_tests_properties(Windows.FixOnComOneIsSavedToTheRegistry PROPERTIES
                      RESOURCE_LOCK com_ports TIMEOUT 120 SKIP_RETURN_CODE 77)
 
-# The window tests: the real window, offscreen, its settings in wine's registry
+# The window tests: the real window on wine's display, its settings in wine's registry
 # (one key for all: scripts/build-windows.sh runs the tests one at a time).
 add_library(tessaro_window_testmain OBJECT app/window_test_main.cpp)
 target_link_libraries(tessaro_window_testmain PUBLIC tessaro_window Qt6::Test GTest::gtest)
@@ -55,8 +48,6 @@ target_link_libraries(test_window PRIVATE tessaro_window_testmain tessaro_resour
 add_executable(test_gps_window gps/GpsIntakeTest.cpp gps/GpsControlTest.cpp)
 target_include_directories(test_gps_window PRIVATE app)
 target_link_libraries(test_gps_window PRIVATE tessaro_window_testmain)
-tessaro_wine_offscreen(test_pages)
 foreach(name test_window test_gps_window)
-    tessaro_wine_offscreen(${name})
     gtest_discover_tests(${name} NO_PRETTY_VALUES PROPERTIES RESOURCE_LOCK registry)
 endforeach()
