@@ -19,6 +19,9 @@ add_executable(test_gps gps/RtTokenTest.cpp gps/GllTest.cpp gps/GllReplayTest.cp
 target_link_libraries(test_gps PRIVATE tessaro_gps GTest::gtest_main)
 target_compile_definitions(test_gps PRIVATE TESSARO_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data")
 gtest_discover_tests(test_gps NO_PRETTY_VALUES)
+if(NOT TESSARO_GUI)
+    return()
+endif()
 
 add_executable(test_serial_fake serial/serial_test_main.cpp serial/SerialFakeTest.cpp)
 target_link_libraries(test_serial_fake PRIVATE tessaro_serial Qt6::Test GTest::gtest)
