@@ -65,12 +65,6 @@ protected:
     std::vector<std::string> messages;
 };
 
-TEST_F(SerialCom, PortOneIsComOne) {
-    EXPECT_EQ(serial->devicePath(), "\\\\.\\COM1");
-    serial->SetPort(9);
-    EXPECT_EQ(serial->devicePath(), "\\\\.\\COM9");
-}
-
 // Open, line settings, events, reads, the hand-over and the close sequence on
 // the real calls; then the same port opens again, so the close released it.
 TEST_F(SerialCom, SentencesArriveOneMessageEachAcrossAReopen) {
