@@ -5,7 +5,9 @@ if(NOT WIN32)
 endif()
 
 # One tessaro.exe that needs no DLL beside it.
-add_link_options(-static -static-libgcc -static-libstdc++)
+add_link_options(-static -static-libgcc -static-libstdc++ $<$<CONFIG:Release>:-s>)
+# The host's rcc compresses with zstd, which this Qt cannot read.
+set(CMAKE_AUTORCC_OPTIONS --no-zstd)
 
 if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
     find_program(TESSARO_WINE wine REQUIRED)

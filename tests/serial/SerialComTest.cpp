@@ -87,8 +87,9 @@ TEST_F(SerialCom, SentencesArriveOneMessageEachAcrossAReopen) {
     EXPECT_EQ(messages.size(), 3u) << "each arrival is read once";
     // Wine's port on a pseudo-terminal refuses the modem and purge calls, which
     // are reported; a real port accepts them all.
-    if (!underWine())
+    if (!underWine()) {
         EXPECT_TRUE(errors.empty());
+    }
 }
 
 TEST_F(SerialCom, MissingPortIsReportedWithTheSystemsText) {

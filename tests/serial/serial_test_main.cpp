@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 int main(int argc, char** argv) {
+#ifndef _WIN32 // the Windows build's Qt has no offscreen platform
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
     QLocale::setDefault(QLocale::c());
     QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
