@@ -18,7 +18,11 @@ MainThreadQueue::MainThreadQueue(QObject* parent) : QObject(parent) {
         throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
                                 "CreateEvent");
     m_notifier = new QWinEventNotifier(m_wakeEvent, this);
-    connect(m_notifier, &QWinEventNotifier::activated, this, &MainThreadQueue::runNext);
+    // Queued: the notifier renews its wait only after its signal returns, so a
+    // handler that throws out of a direct call would leave it deaf for good.
+    connect(m_notifier, &QWinEventNotifier::activated, this, [this] {
+        QMetaObject::invokeMethod(this, &MainThreadQueue::runNext, Qt::QueuedConnection);
+    });
 }
 
 MainThreadQueue::~MainThreadQueue() {

@@ -50,17 +50,22 @@ protected:
     }
 
 #ifdef _WIN32
-    // Writes each "name=text" line as a string value, as a hand-made .reg
-    // file would: the same raw texts the text store holds elsewhere.
+    // Writes each "name=text" line as the text store elsewhere reads it: a
+    // string value, or a list (REG_MULTI_SZ) where the text has commas.
     static void writeStoreText(const QByteArray& lines) {
         QSettings store(QSettings::NativeFormat, QSettings::UserScope,
                         QStringLiteral("Veltmark-soft"), QStringLiteral("tessaro"));
         store.remove(QString());
         for (const QByteArray& line : lines.split('\n')) {
             const int equals = line.indexOf('=');
-            if (equals > 0)
-                store.setValue(QStringLiteral("v1/") + QString::fromUtf8(line.left(equals)),
-                               QString::fromUtf8(line.mid(equals + 1)));
+            if (equals <= 0)
+                continue;
+            const QString text = QString::fromUtf8(line.mid(equals + 1));
+            QStringList items = text.split(QLatin1Char(','));
+            for (QString& item : items)
+                item = item.trimmed();
+            store.setValue(QStringLiteral("v1/") + QString::fromUtf8(line.left(equals)),
+                           items.size() > 1 ? QVariant(items) : QVariant(text));
         }
         store.sync();
     }

@@ -20,9 +20,18 @@ using Calls = std::vector<std::string>;
 
 namespace {
 
-const Calls openCalls = {
-    "open /dev/ttyS0", "setupQueues 1024 1024", "lineSettings", "timeouts", "dtr on", "rts on",
-    "arm 0x17d"};
+#ifdef _WIN32
+const std::string defaultDevice = "\\\\.\\COM1";
+#else
+const std::string defaultDevice = "/dev/ttyS0";
+#endif
+const Calls openCalls = {"open " + defaultDevice,
+                         "setupQueues 1024 1024",
+                         "lineSettings",
+                         "timeouts",
+                         "dtr on",
+                         "rts on",
+                         "arm 0x17d"};
 const Calls closeCalls = {"purge", "dtr off", "rts off", "arm 0x0", "close"};
 
 Calls concat(Calls a, const Calls& b) {
@@ -101,11 +110,7 @@ TEST_F(SerialFake, DefaultsBeforeAnyWrite) {
     EXPECT_EQ(TSerial().NotifyErrors(), neDialog);
     EXPECT_EQ(serial->ErrorCode(), 0);
     EXPECT_FALSE(serial->Active());
-#ifdef _WIN32
-    EXPECT_EQ(serial->devicePath(), "\\\\.\\COM1");
-#else
-    EXPECT_EQ(serial->devicePath(), "/dev/ttyS0");
-#endif
+    EXPECT_EQ(serial->devicePath(), defaultDevice);
     EXPECT_EQ(static_cast<int>(PaOdd), 1);
     EXPECT_EQ(static_cast<int>(fcXON_XOF), 3);
     EXPECT_EQ(static_cast<int>(neNone), 2);
@@ -360,7 +365,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(SerialFake, FailedOpenDoesNothingFurther) {
     fake->setFailures(failing(&F::open));
     serial->SetActive(true);
-    EXPECT_EQ(fake->calls(), Calls{"open /dev/ttyS0"});
+    EXPECT_EQ(fake->calls(), Calls{"open " + defaultDevice});
 }
 
 TEST_F(SerialFake, NotifyErrorsChoosesTheReport) {
