@@ -16,6 +16,7 @@
 #pragma once
 
 #include "GpsIntake.h"
+#include "ui_Form1.h"
 
 #include <QMainWindow>
 #include <QString>
@@ -23,79 +24,16 @@
 #include <memory>
 #include <string>
 
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QCheckBox;
-class QGroupBox;
-class QKeySequence;
-class QTabWidget;
-class QProgressBar;
-class QPlainTextEdit;
-class TRadioGroup;
-class TStatusBar;
-class TImage;
 class TSerial;
 
-class TForm1 : public QMainWindow {
+class TForm1 : public QMainWindow, public Ui::TForm1 {
     Q_OBJECT
 public:
     explicit TForm1(QWidget* parent = nullptr);
     ~TForm1() override;
 
-    // --- controls (public so tests and the GPS intake reach them by their fixed names) ---
-    QTabWidget* PageControl1 = nullptr;
-    QPushButton* Button1 = nullptr; // "Exit", cancel button
-    TStatusBar* sb = nullptr;
-
-    // Lat/Long page
-    QLabel *Label5 = nullptr, *Label8 = nullptr, *Label6 = nullptr, *Label7 = nullptr;
-    TRadioGroup *rgFmLat = nullptr, *rgToLat = nullptr, *rgFmLon = nullptr, *rgToLon = nullptr;
-    QLineEdit *edFmLatDeg = nullptr, *edFmLatMin = nullptr, *edFmLatSec = nullptr;
-    QLineEdit *edFmLonDeg = nullptr, *edFmLonMin = nullptr, *edFmLonSec = nullptr;
-    QLineEdit *edToLatDeg = nullptr, *edToLatMin = nullptr, *edToLatSec = nullptr;
-    QLineEdit *edtoLonDeg = nullptr, *edToLonMin = nullptr, *edToLonSec = nullptr;
-    QLabel *fmLoc = nullptr, *toLOc = nullptr;
-    QLabel *Label9 = nullptr, *Label10 = nullptr, *Label3 = nullptr;
-    QLabel *lbDist = nullptr, *lbBear = nullptr, *lbRevBear = nullptr;
-    QLabel *lbGpsFm = nullptr, *lbGpsTo = nullptr;
-    QPushButton* BitBtn1 = nullptr;
-
-    // QTH Locator page
-    QLabel *Label14 = nullptr, *Label13 = nullptr, *Label15 = nullptr;
-    QLineEdit *edFmQth = nullptr, *edToQTH = nullptr;
-    QPushButton* CalcQTHtoGeo = nullptr;
-    QLabel *fmLat = nullptr, *fmLon = nullptr, *toLat = nullptr, *toLOn = nullptr;
-    QLabel *fmLatDiff = nullptr, *fmLonDiff = nullptr, *toLatDiff = nullptr, *toLOnDiff = nullptr;
-    QLabel *Label16 = nullptr, *Label17 = nullptr, *Label4 = nullptr;
-    QLabel *lbDist2 = nullptr, *lbBear2 = nullptr, *lbRevBear2 = nullptr;
-    QLabel *lbGpsFm2 = nullptr, *lbGpsTo2 = nullptr;
-
-    // Setup page
-    TRadioGroup *rgUnits = nullptr, *rgDigits = nullptr;
-    QGroupBox* GroupBox1 = nullptr;
-    QCheckBox *CheckBox1 = nullptr, *CheckBox2 = nullptr;
-
-    // GPS page
-    TRadioGroup *rgComport = nullptr, *rgComspeed = nullptr, *rgGpsTarget = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel *lbNmea1 = nullptr, *lbNmea2 = nullptr, *lbNmea3 = nullptr, *lbNmea4 = nullptr;
-
-    // About/Help page
-    TImage* Image1 = nullptr;
-    QLabel* Versionlabel = nullptr;
-    QPlainTextEdit* red1 = nullptr;
-
-    // Car page
-    QWidget* carContent = nullptr; // everything on the page, shown or hidden by CheckBox2
-    QLabel* lbCarHint = nullptr;   // shown instead of the content: where to switch it on
-    TImage* car = nullptr;
-    QLabel *Label11 = nullptr, *Label12 = nullptr, *lbCarGPS = nullptr;
-    QLineEdit* edCurrHead = nullptr;
-    QProgressBar* pb1 = nullptr;
-    QPushButton* btEnterCurrHead = nullptr;
-    QLabel *Label25 = nullptr, *Label26 = nullptr, *lbRelbear = nullptr;
-    QLabel *Label27 = nullptr, *lbRelDist = nullptr;
+    // The controls come from Form1.ui (Ui::TForm1), public by their fixed
+    // names so that tests and the GPS intake reach them.
 
     // Serial component (created by createSerial(), gps/)
     TSerial* Serial1 = nullptr;
@@ -157,15 +95,10 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override; // mnemonics (FormKeys.cpp)
 
 private:
-    void buildLatLongPage();
-    void buildQthPage();
-    void buildSetupPage();
-    void buildGpsPage();
-    void buildAboutPage();
-    void buildCarPage();
+    void fitToFonts(); // the sizes the .ui names in characters and pixels
+    void drawPictures();
     void createSerial(); // gps/: Serial1 with its handlers bound
     void bindHandlers();
-    void nameForScreenReaders();
     void setLatLongTabOrder();
     // Shows a page without running PageControl1Change, which is for the user's changes.
     void showPageFromCode(int index);

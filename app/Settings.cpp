@@ -41,19 +41,19 @@ void readGuarded(T& field, Read read, T fallback, ShowDefault showDefault) {
 
 SettingsStore::SettingsStore()
     : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                             QStringLiteral("Veltmark-soft"),
-                                             QStringLiteral("tessaro"))) {
-    m_settings->beginGroup(QStringLiteral("v1"));
+                                             QLatin1String(settings::kOrganisation),
+                                             QLatin1String(settings::kApplication))) {
+    m_settings->beginGroup(QLatin1String(settings::kGroup));
 }
 
 SettingsStore::~SettingsStore() = default;
 
 bool SettingsStore::keyExists() const {
-    // The port mapping "ComDevice1".."ComDevice4" is the user's own, written
-    // by hand before a first start: it does not make the program's values exist.
+    // The port mapping is the user's own, written by hand before a first
+    // start: it does not make the program's values exist.
     const QStringList keys = m_settings->childKeys();
     const bool ownValue = std::any_of(keys.begin(), keys.end(), [](const QString& key) {
-        return !key.startsWith(QLatin1String("ComDevice"));
+        return !key.startsWith(QLatin1String(settings::kComDevicePrefix));
     });
     return ownValue || !m_settings->childGroups().isEmpty();
 }
@@ -130,6 +130,7 @@ void SettingsStore::flush() {
 
 } // namespace tessaro
 
+namespace key = tessaro::settings;
 using tessaro::readGuarded;
 using tessaro::SettingsStore;
 
@@ -141,36 +142,36 @@ bool TForm1::LoadSettings() {
     }
 
     // Unguarded: a failure here ends the first activation.
-    fmLatDegText = store.readString("FmLatitudeDeg");
-    fmLatMinText = store.readString("FmLatitudeMin");
-    fmLatSecText = store.readString("FmLatitudeSec");
-    fmLonDegText = store.readString("FmLongitudeDeg");
-    fmLonMinText = store.readString("FmLongitudeMin");
-    fmLonSecText = store.readString("FmLongitudeSec");
-    fmLatHemisphere = store.readInteger("FmLatitude_NS");
-    fmLonHemisphere = store.readInteger("FMLongitude_EW");
-    unitsIndex = store.readInteger("Units");
-    qthLocText = store.readString("qthloc");
+    fmLatDegText = store.readString(key::kFmLatDeg);
+    fmLatMinText = store.readString(key::kFmLatMin);
+    fmLatSecText = store.readString(key::kFmLatSec);
+    fmLonDegText = store.readString(key::kFmLonDeg);
+    fmLonMinText = store.readString(key::kFmLonMin);
+    fmLonSecText = store.readString(key::kFmLonSec);
+    fmLatHemisphere = store.readInteger(key::kFmLatHemisphere);
+    fmLonHemisphere = store.readInteger(key::kFmLonHemisphere);
+    unitsIndex = store.readInteger(key::kUnits);
+    qthLocText = store.readString(key::kQthLocator);
 
     // Guarded: a missing or mistyped value takes its default, in the field and the control.
     readGuarded(
-        numDigitsIndex, [&] { return store.readInteger("numdigits"); }, 0,
+        numDigitsIndex, [&] { return store.readInteger(key::kNumDigits); }, 0,
         [this] { rgDigits->SetItemIndex(0); });
     eightDigits = numDigitsIndex != 0;
     readGuarded(
-        comPortIndex, [&] { return store.readInteger("comport"); }, 0,
+        comPortIndex, [&] { return store.readInteger(key::kComPort); }, 0,
         [this] { rgComport->SetItemIndex(0); });
     readGuarded(
-        comSpeedIndex, [&] { return store.readInteger("comspeed"); }, 0,
+        comSpeedIndex, [&] { return store.readInteger(key::kComSpeed); }, 0,
         [this] { rgComspeed->SetItemIndex(0); });
     readGuarded(
-        activePage, [&] { return store.readInteger("actpage"); }, 1,
+        activePage, [&] { return store.readInteger(key::kActivePage); }, 1,
         [this] { showPageFromCode(1); });
     readGuarded(
-        centerLocator, [&] { return store.readBool("center"); }, true,
+        centerLocator, [&] { return store.readBool(key::kCenter); }, true,
         [this] { CheckBox1->setChecked(true); });
     readGuarded(
-        gpsTarget, [&] { return store.readInteger("target"); }, 2,
+        gpsTarget, [&] { return store.readInteger(key::kGpsTarget); }, 2,
         [this] { rgGpsTarget->SetItemIndex(2); });
     return true;
 }
@@ -186,21 +187,21 @@ void TForm1::useFirstStartDefaults() {
 
 void TForm1::SaveSettings() {
     SettingsStore store;
-    store.writeString("FmLatitudeDeg", fmLatDegText);
-    store.writeString("FmLatitudeMin", fmLatMinText);
-    store.writeString("FmLatitudeSec", fmLatSecText);
-    store.writeString("FmLongitudeDeg", fmLonDegText);
-    store.writeString("FmLongitudeMin", fmLonMinText);
-    store.writeString("FmLongitudeSec", fmLonSecText);
-    store.writeInteger("FmLatitude_NS", fmLatHemisphere);
-    store.writeInteger("FMLongitude_EW", fmLonHemisphere);
-    store.writeInteger("Units", unitsIndex);
-    store.writeString("qthloc", qthLocText);
-    store.writeInteger("numdigits", numDigitsIndex);
-    store.writeInteger("comport", comPortIndex);
-    store.writeInteger("comspeed", comSpeedIndex);
-    store.writeInteger("actpage", activePage);
-    store.writeBool("center", centerLocator);
-    store.writeInteger("target", gpsTarget);
+    store.writeString(key::kFmLatDeg, fmLatDegText);
+    store.writeString(key::kFmLatMin, fmLatMinText);
+    store.writeString(key::kFmLatSec, fmLatSecText);
+    store.writeString(key::kFmLonDeg, fmLonDegText);
+    store.writeString(key::kFmLonMin, fmLonMinText);
+    store.writeString(key::kFmLonSec, fmLonSecText);
+    store.writeInteger(key::kFmLatHemisphere, fmLatHemisphere);
+    store.writeInteger(key::kFmLonHemisphere, fmLonHemisphere);
+    store.writeInteger(key::kUnits, unitsIndex);
+    store.writeString(key::kQthLocator, qthLocText);
+    store.writeInteger(key::kNumDigits, numDigitsIndex);
+    store.writeInteger(key::kComPort, comPortIndex);
+    store.writeInteger(key::kComSpeed, comSpeedIndex);
+    store.writeInteger(key::kActivePage, activePage);
+    store.writeBool(key::kCenter, centerLocator);
+    store.writeInteger(key::kGpsTarget, gpsTarget);
     store.flush();
 }

@@ -13,6 +13,33 @@ class QSettings;
 
 namespace tessaro {
 
+// Where the values live and what they are called: what earlier runs stored,
+// so none of these may change.
+namespace settings {
+inline constexpr char kOrganisation[] = "Veltmark-soft";
+inline constexpr char kApplication[] = "tessaro";
+inline constexpr char kGroup[] = "v1";
+// "ComDevice1".."ComDevice4": device paths the user sets by hand, never written.
+inline constexpr char kComDevicePrefix[] = "ComDevice";
+
+inline constexpr char kFmLatDeg[] = "FmLatitudeDeg";
+inline constexpr char kFmLatMin[] = "FmLatitudeMin";
+inline constexpr char kFmLatSec[] = "FmLatitudeSec";
+inline constexpr char kFmLonDeg[] = "FmLongitudeDeg";
+inline constexpr char kFmLonMin[] = "FmLongitudeMin";
+inline constexpr char kFmLonSec[] = "FmLongitudeSec";
+inline constexpr char kFmLatHemisphere[] = "FmLatitude_NS";
+inline constexpr char kFmLonHemisphere[] = "FMLongitude_EW";
+inline constexpr char kUnits[] = "Units";
+inline constexpr char kQthLocator[] = "qthloc";
+inline constexpr char kNumDigits[] = "numdigits";
+inline constexpr char kComPort[] = "comport";
+inline constexpr char kComSpeed[] = "comspeed";
+inline constexpr char kActivePage[] = "actpage";
+inline constexpr char kCenter[] = "center";
+inline constexpr char kGpsTarget[] = "target";
+} // namespace settings
+
 // Text in Windows-1252, like every core text.
 class SettingsError : public std::runtime_error {
 public:

@@ -11,9 +11,7 @@
 #include <QRadioButton>
 #include <algorithm>
 
-TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int columns,
-                         QWidget* parent)
-    : QGroupBox(caption, parent) {
+TRadioGroup::TRadioGroup(QWidget* parent) : QGroupBox(parent) {
     m_group = new QButtonGroup(this);
     // Exclusive by hand: an exclusive group cannot show "nothing selected"
     // without a hidden extra item, which screen readers would still list.
@@ -23,17 +21,6 @@ TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int c
     grid->setContentsMargins(6, 2, 6, 2);
     grid->setHorizontalSpacing(10);
     grid->setVerticalSpacing(0);
-    const int count = static_cast<int>(items.size());
-    const int cols = std::max(1, columns);
-    const int perColumn = std::max(1, (count + cols - 1) / cols);
-    for (int i = 0; i < count; ++i) {
-        auto* button = new QRadioButton(items.at(i), this);
-        button->installEventFilter(this);
-        m_group->addButton(button, i);
-        // Filled column by column, as a radio group with columns reads.
-        grid->addWidget(button, i % perColumn, i / perColumn);
-        m_buttons.append(button);
-    }
     connect(m_group, &QButtonGroup::idToggled, this, [this](int id, bool checked) {
         if (m_syncing) {
             return;
@@ -45,7 +32,58 @@ TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int c
             syncButtons();
         }
     });
+}
+
+TRadioGroup::TRadioGroup(const QString& caption, const QStringList& items, int columns,
+                         QWidget* parent)
+    : TRadioGroup(parent) {
+    setTitle(caption);
+    setColumns(columns);
+    setItems(items);
+}
+
+void TRadioGroup::setColumns(int columns) {
+    m_columns = std::max(1, columns);
+    placeButtons();
+}
+
+QStringList TRadioGroup::items() const {
+    QStringList texts;
+    for (const QRadioButton* button : m_buttons) {
+        texts.append(button->text());
+    }
+    return texts;
+}
+
+void TRadioGroup::setItems(const QStringList& items) {
+    qDeleteAll(m_buttons);
+    m_buttons.clear();
+    m_itemIndex = -1;
+    for (int i = 0; i < items.size(); ++i) {
+        auto* button = new QRadioButton(items.at(i), this);
+        button->installEventFilter(this);
+        m_group->addButton(button, i);
+        m_buttons.append(button);
+    }
+    placeButtons();
     updateTabStop();
+}
+
+void TRadioGroup::placeButtons() {
+    auto* grid = static_cast<QGridLayout*>(layout());
+    const int perColumn = std::max(1, (Count() + m_columns - 1) / m_columns);
+    for (int i = 0; i < Count(); ++i) {
+        grid->removeWidget(m_buttons.at(i));
+        grid->addWidget(m_buttons.at(i), i % perColumn, i / perColumn);
+    }
+}
+
+QStringList TRadioGroup::itemAccessibleNames() const {
+    QStringList names;
+    for (const QRadioButton* button : m_buttons) {
+        names.append(button->accessibleName());
+    }
+    return names;
 }
 
 int TRadioGroup::Count() const {
@@ -148,7 +186,7 @@ bool TRadioGroup::eventFilter(QObject* watched, QEvent* event) {
 namespace tessaro {
 namespace {
 
-const char* const kCaptionProperty = "tessaroResultCaption";
+const char* const kCaptionProperty = "screenReaderCaption";
 
 // The name is built when a reader asks, so it always carries the shown value;
 // QLabel::setText announces each change as a name change.

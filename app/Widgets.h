@@ -18,9 +18,17 @@ class QRadioButton;
 // Radio group: ItemIndex -1 means no selection. Assignment clamps (below -1 ->
 // -1, past the end -> last item). OnClick runs whenever the index changes to an
 // item, by the user or by code; never for the same index or for -1.
+// The window's .ui sets the properties below as dynamic ones (columns before
+// items, items before the index and the spoken names).
 class TRadioGroup : public QGroupBox {
     Q_OBJECT
+    Q_PROPERTY(int columns READ columns WRITE setColumns)
+    Q_PROPERTY(QStringList items READ items WRITE setItems)
+    Q_PROPERTY(int itemIndex READ ItemIndex WRITE SetItemIndex)
+    Q_PROPERTY(
+        QStringList itemAccessibleNames READ itemAccessibleNames WRITE SetItemAccessibleNames)
 public:
+    explicit TRadioGroup(QWidget* parent = nullptr);
     TRadioGroup(const QString& caption, const QStringList& items, int columns,
                 QWidget* parent = nullptr);
 
@@ -28,6 +36,11 @@ public:
     void SetItemIndex(int index);
     int Count() const;
     QRadioButton* Button(int index) const;
+    int columns() const { return m_columns; }
+    void setColumns(int columns);
+    QStringList items() const;
+    void setItems(const QStringList& items); // replaces the buttons; no item is selected
+    QStringList itemAccessibleNames() const;
     // Names a screen reader speaks for the items, in item order.
     void SetItemAccessibleNames(const QStringList& names);
     // The item buttons in order, for setting the window's tab order.
@@ -43,12 +56,14 @@ protected:
 private:
     void userSelected(int index);
     void updateTabStop();
-    void syncButtons(); // checks exactly the item of m_itemIndex
+    void syncButtons();  // checks exactly the item of m_itemIndex
+    void placeButtons(); // column by column, as a radio group with columns reads
 
     QButtonGroup* m_group = nullptr;
     bool m_syncing = false;
     QList<QRadioButton*> m_buttons;
     int m_itemIndex = -1;
+    int m_columns = 1;
 };
 
 namespace tessaro {

@@ -3,6 +3,7 @@
 set(TESSARO_WINDOW_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/Application.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Form1.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/Form1.ui
     ${CMAKE_CURRENT_LIST_DIR}/FormKeys.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FormPages.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HelpText.cpp
@@ -14,7 +15,17 @@ set(TESSARO_WINDOW_SOURCES
     ${PROJECT_SOURCE_DIR}/gps/PortMap.cpp)
 
 add_library(tessaro_window STATIC ${TESSARO_WINDOW_SOURCES})
-target_include_directories(tessaro_window PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+# The layout is Form1.ui; Form1.h includes the ui_Form1.h that uic makes of it,
+# so the targets that include Form1.h see the generated folder too.
+set_target_properties(tessaro_window PROPERTIES AUTOUIC ON)
+get_property(tessaro_multi_config GLOBAL PROPERTY GENERATOR_IS_MULTI_CONFIG)
+if(tessaro_multi_config)
+    set(tessaro_ui_dir ${CMAKE_CURRENT_BINARY_DIR}/tessaro_window_autogen/include_$<CONFIG>)
+else()
+    set(tessaro_ui_dir ${CMAKE_CURRENT_BINARY_DIR}/tessaro_window_autogen/include)
+endif()
+target_include_directories(tessaro_window PUBLIC ${CMAKE_CURRENT_LIST_DIR}
+                                                 $<BUILD_INTERFACE:${tessaro_ui_dir}>)
 target_link_libraries(tessaro_window PUBLIC tessaro_pagecalc tessaro_gps Qt6::Widgets)
 if(TARGET tessaro_serial)
     target_link_libraries(tessaro_window PUBLIC tessaro_serial)
