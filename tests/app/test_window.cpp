@@ -820,4 +820,15 @@ TEST_F(Window, NoControlIsClipped) {
     }
 }
 
+// The fixed size is taken while the window is built: it must be the size the
+// settled layout asks for, not one from sizes the layout had not yet seen.
+TEST_F(Window, OpensAtTheSizeItsLayoutNeeds) {
+    TForm1& f = start();
+    for (QWidget* w : f.findChildren<QWidget*>()) {
+        w->updateGeometry(); // every layout computes afresh
+    }
+    f.layout()->activate();
+    EXPECT_EQ(f.size(), f.sizeHint());
+}
+
 } // namespace
