@@ -75,8 +75,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setWindowIcon(QIcon(QPixmap::fromImage(icon)));
 
     setupUi(this);
-    // A letter that a tab and a control of the shown page share (Alt+S,
-    // Alt+C on Lat/Long) goes to the control: see pageMnemonic().
+    // Tab runs through the page's controls, never onto the tabs (the tab
+    // widget's own policy is in Form1.ui; its bar is made inside Qt).
     PageControl1->tabBar()->setFocusPolicy(Qt::ClickFocus);
     // Exit in the tab bar's corner, which Designer cannot place. It never takes
     // the focus (Form1.ui): Enter on a page must calculate, never quit.
