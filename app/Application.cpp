@@ -1,10 +1,10 @@
 #include "Application.h"
 
+#include "Serial4.h"
 #include "Win1252.h"
 
 #include <QMessageBox>
-#include <QStringDecoder>
-#include <cstring>
+#include <utility>
 
 namespace {
 
@@ -18,25 +18,7 @@ TApplication::ErrorPresenter& presenter() {
 namespace tessaro {
 
 QString exceptionText(const char* what) {
-    if (what == nullptr) {
-        return {};
-    }
-    const std::string bytes(what);
-    bool ascii = true;
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (!ascii) {
-        QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = utf8.decode(QByteArrayView(bytes.data(), bytes.size()));
-        if (!utf8.hasError()) {
-            return decoded;
-        }
-    }
-    return fromWin1252(bytes);
+    return what != nullptr ? fromWin1252(what) : QString();
 }
 
 QString withFullStop(const QString& text) {
@@ -50,6 +32,11 @@ QString withFullStop(const QString& text) {
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationDisplayName(QStringLiteral("Tessaro"));
+    tessaro::setSerialErrorBox(&TApplication::presentError);
+}
+
+TApplication::~TApplication() {
+    tessaro::setSerialErrorBox(nullptr);
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
@@ -70,17 +57,27 @@ void TApplication::runGuarded(const std::function<void()>& work) {
 }
 
 void TApplication::reportException(const std::exception& error) {
-    const QString text = tessaro::withFullStop(tessaro::exceptionText(error.what()));
+    presentError(QStringLiteral("Tessaro"),
+                 tessaro::withFullStop(tessaro::exceptionText(error.what())));
+}
+
+TApplication::ErrorPresenter TApplication::setErrorPresenter(ErrorPresenter replacement) {
+    ErrorPresenter previous = std::move(presenter());
+    presenter() = replacement ? std::move(replacement) : ErrorPresenter(&showErrorBox);
+    return previous;
+}
+
+void TApplication::presentError(const QString& caption, const QString& text) {
     if (presenter()) {
-        presenter()(text);
+        presenter()(caption, text);
     }
 }
 
-void TApplication::setErrorPresenter(ErrorPresenter replacement) {
-    presenter() = replacement ? std::move(replacement) : ErrorPresenter(&showErrorBox);
-}
-
-void TApplication::showErrorBox(const QString& text) {
-    QMessageBox box(QMessageBox::Critical, QStringLiteral("Tessaro"), text, QMessageBox::Ok);
+void TApplication::showErrorBox(const QString& caption, const QString& text) {
+    // Qt breaks lines at a line feed only; some texts separate their lines
+    // with a carriage return.
+    QString lines = text;
+    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(QMessageBox::Critical, caption, lines, QMessageBox::Ok);
     box.exec();
 }

@@ -11,6 +11,7 @@ class TApplication : public QApplication {
     Q_OBJECT
 public:
     TApplication(int& argc, char** argv);
+    ~TApplication() override;
 
     // Every event passes here; an exception thrown by a handler ends that
     // handler only and is shown by reportException().
@@ -21,20 +22,26 @@ public:
     static void runGuarded(const std::function<void()>& work);
 
     // The general error handler: error text plus the full stop rule, shown
-    // through the presenter.
+    // through the presenter under the caption "Tessaro".
     static void reportException(const std::exception& error);
 
-    // Shows the text of an error. The default opens a message box titled
-    // "Tessaro" with the error icon and OK; tests replace it to capture the text.
-    using ErrorPresenter = std::function<void(const QString& text)>;
-    static void setErrorPresenter(ErrorPresenter presenter);
-    static void showErrorBox(const QString& text);
+    // The program's one way to show an error: the general handler, the GPS
+    // port control and the serial component (whose boxes the constructor
+    // routes here) all call presentError. The default presenter is
+    // showErrorBox; tests replace it to capture the boxes. setErrorPresenter
+    // (nullptr restores the default) returns the previous presenter.
+    using ErrorPresenter = std::function<void(const QString& caption, const QString& text)>;
+    static ErrorPresenter setErrorPresenter(ErrorPresenter presenter);
+    static void presentError(const QString& caption, const QString& text);
+    // A modal box with the error icon and OK; a carriage return in the text
+    // breaks the line as a line feed does.
+    static void showErrorBox(const QString& caption, const QString& text);
 };
 
 namespace tessaro {
 
-// An exception's text: Windows-1252 by the core's convention; text that is
-// valid UTF-8 with non-ASCII characters is taken as UTF-8.
+// An exception's text. Every text the program throws is Windows-1252; this is
+// the one place where it becomes a QString.
 QString exceptionText(const char* what);
 
 // The text followed by a full stop when its last character sorts after ".".

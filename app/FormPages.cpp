@@ -188,10 +188,8 @@ void TForm1::btEnterCurrHeadClick(QObject* /*Sender*/) {
         // closes, the focus comes back here with the text ready to be typed over.
         edCurrHead->setFocus(Qt::OtherFocusReason);
         edCurrHead->selectAll();
-        throw std::runtime_error(
-            (QStringLiteral("'") + text + QStringLiteral("' ist kein g\u00FCltiger Gleitkommawert"))
-                .toUtf8()
-                .toStdString());
+        throw std::runtime_error("'" + tessaro::toWin1252(text) +
+                                 "' ist kein g\xFCltiger Gleitkommawert");
     }
     currentHeading = *heading;
     edCurrHead->setSelection(0, 10);

@@ -63,7 +63,7 @@ int main(int argc, char** argv) {
     TApplication app(qtArgc, argv);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
     int errorBoxes = 0;
-    TApplication::setErrorPresenter([&](const QString& text) {
+    TApplication::setErrorPresenter([&](const QString& /*caption*/, const QString& text) {
         ++errorBoxes;
         std::fprintf(stderr, "error box: %s\n", qPrintable(text));
     });

@@ -1,8 +1,7 @@
 // GPS source control of TForm1: the choice of port, speed and use of the GPS
 // data, how the pages change while GPS feeds a point, and the opening of the
 // port with the framing that makes one NMEA sentence one message.
-#include "FormGpsControl.h"
-
+#include "Application.h"
 #include "Form1.h"
 #include "PortMap.h"
 #include "Serial4.h"
@@ -11,7 +10,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,19 +23,6 @@
 
 namespace tessaro {
 namespace {
-
-void messageBox(const QString& caption, const QString& text) {
-    // Qt breaks lines at a line feed only; the text separates its lines with a carriage return.
-    QString lines = text;
-    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    QMessageBox box(QMessageBox::Critical, caption, lines, QMessageBox::Ok);
-    box.exec();
-}
-
-PortErrorBox& portErrorBox() {
-    static PortErrorBox box = messageBox;
-    return box;
-}
 
 // "ComDevice1".."ComDevice4": device paths for the GPS ports, set by hand in
 // the settings store and never written by the program. Anything but a text
@@ -66,13 +51,6 @@ std::int32_t baudrateFor(std::int32_t comSpeedIndex) {
 }
 
 } // namespace
-
-PortErrorBox setPortErrorBox(PortErrorBox box) {
-    PortErrorBox previous = std::move(portErrorBox());
-    portErrorBox() = box ? std::move(box) : PortErrorBox(messageBox);
-    return previous;
-}
-
 } // namespace tessaro
 
 void TForm1::createSerial() {
@@ -188,10 +166,10 @@ void TForm1::OpenGpsPort() {
     } catch (const std::exception&) {
         // Ordinary failures arrive through OnError; this is for anything the
         // component raises instead. The box says so and the port stays closed.
-        tessaro::portErrorBox()(QStringLiteral("Fehler"),
-                                QStringLiteral("COM%1: not valid or in use.\rCheck hardware, "
-                                               "re-run Setup.")
-                                    .arg(comPortIndex + 1));
+        TApplication::presentError(QStringLiteral("Fehler"),
+                                   QStringLiteral("COM%1: not valid or in use.\rCheck hardware, "
+                                                  "re-run Setup.")
+                                       .arg(comPortIndex + 1));
         Serial1->SetActive(false);
     }
 }

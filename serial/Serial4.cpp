@@ -1,7 +1,6 @@
-#include "Serial4.h"
+#include "Serial4_p.h"
 
-#include <QMessageBox>
-#include <QString>
+#include <QDebug>
 
 #include <algorithm>
 #include <array>
@@ -15,28 +14,178 @@ constexpr std::array<std::int32_t, 15> validBaudrates = {110,   300,   600,    1
                                                          4800,  9600,  14400,  19200,  38400,
                                                          56000, 57600, 115200, 128000, 256000};
 
-void messageBox(const std::string& caption, const std::string& text) {
-    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(caption.c_str()),
-                    QString::fromLocal8Bit(text.c_str()), QMessageBox::Ok);
-    box.exec();
+// The caption of every box the component shows.
+const char* const errorCaption = "Fehler";
+
+// Flow control characters (DC1, DC3) and the stand-in for a byte received
+// with a parity error.
+constexpr char xonChar = 0x11;
+constexpr char xoffChar = 0x13;
+constexpr char parityErrorChar = '?';
+
+// Normally the event thread releases the port within milliseconds; the bound
+// (100 x 75 ms = 7.5 s) keeps a stuck device from holding the window longer.
+constexpr auto closeWaitStep = std::chrono::milliseconds(75);
+constexpr int closeWaitSteps = 100;
+
+// The write time-out in milliseconds once a flow mode is in use.
+constexpr std::uint32_t flowWriteTimeoutMs = 10000;
+
+// The longest system error text passed on.
+constexpr std::size_t maxErrorTextLength = 256;
+
+void logError(const QString& caption, const QString& text) {
+    qWarning().noquote() << caption << text;
 }
 
-ErrorBoxFunction& errorBox() {
-    static ErrorBoxFunction f = messageBox;
+SerialErrorBox& errorBox() {
+    static SerialErrorBox f = logError;
     return f;
+}
+
+void showErrorBox(const std::string& text) {
+    errorBox()(QString::fromLatin1(errorCaption), QString::fromLocal8Bit(text.c_str()));
 }
 
 } // namespace
 
-ErrorBoxFunction setErrorBoxFunction(ErrorBoxFunction f) {
-    ErrorBoxFunction previous = std::move(errorBox());
-    errorBox() = f ? std::move(f) : ErrorBoxFunction(messageBox);
+SerialErrorBox setSerialErrorBox(SerialErrorBox box) {
+    SerialErrorBox previous = std::move(errorBox());
+    errorBox() = box ? std::move(box) : SerialErrorBox(logError);
     return previous;
 }
 
 } // namespace tessaro
 
-using namespace std::chrono_literals;
+// --- the public side --------------------------------------------------------
+
+TSerial::TSerial(QObject* owner) : QObject(owner), d(std::make_unique<TSerialPrivate>(this)) {}
+
+TSerial::~TSerial() {
+    SetActive(false);
+    {
+        std::lock_guard<std::mutex> lock(d->m_mutex);
+        d->m_thread->Terminate();
+    }
+    d->m_cv.notify_all();
+    // The thread must be gone before the state it uses goes away.
+    d->m_thread->WaitFor();
+}
+
+sPorts TSerial::Port() const {
+    return d->m_port;
+}
+
+std::int32_t TSerial::Baudrate() const {
+    return d->m_baudrate;
+}
+
+eParity TSerial::Parity() const {
+    return d->m_parity;
+}
+
+eDataBits TSerial::DataBits() const {
+    return d->m_dataBits;
+}
+
+eStopBits TSerial::StopBits() const {
+    return d->m_stopBits;
+}
+
+std::uint16_t TSerial::RxQueueSize() const {
+    return d->m_rxQueueSize;
+}
+
+std::uint16_t TSerial::TxQueueSize() const {
+    return d->m_txQueueSize;
+}
+
+eFlowControl TSerial::FlowMode() const {
+    return d->m_flowMode;
+}
+
+bool TSerial::CheckParity() const {
+    return d->m_checkParity;
+}
+
+eOpModes TSerial::RxEventMode() const {
+    return d->m_rxEventMode.load();
+}
+
+void TSerial::SetRxEventMode(eOpModes v) {
+    d->m_rxEventMode = v;
+}
+
+char TSerial::MessageStartChar() const {
+    return d->m_messageStartChar.load();
+}
+
+void TSerial::SetMessageStartChar(char v) {
+    d->m_messageStartChar = v;
+}
+
+char TSerial::MessageEndChar() const {
+    return d->m_messageEndChar.load();
+}
+
+void TSerial::SetMessageEndChar(char v) {
+    d->m_messageEndChar = v;
+}
+
+std::uint16_t TSerial::MessageAppendCount() const {
+    return d->m_messageAppendCount.load();
+}
+
+void TSerial::SetMessageAppendCount(std::uint16_t v) {
+    d->m_messageAppendCount = v;
+}
+
+eNotifyErr TSerial::NotifyErrors() const {
+    return d->m_notifyErrors.load();
+}
+
+void TSerial::SetNotifyErrors(eNotifyErr v) {
+    d->m_notifyErrors = v;
+}
+
+std::int32_t TSerial::ErrorCode() const {
+    return d->m_errorCode.load();
+}
+
+bool TSerial::Active() const {
+    return d->m_active.load();
+}
+
+std::size_t TSerial::notificationsPending() {
+    return d->m_mainQueue->pending();
+}
+
+const tessaro::LineSettings& TSerial::lineSettings() const {
+    return d->m_lineSettings;
+}
+
+const tessaro::Timeouts& TSerial::timeouts() const {
+    return d->m_timeouts;
+}
+
+void TSerial::SetPortResolver(std::function<std::string(int)> resolver) {
+    d->m_resolver = std::move(resolver);
+}
+
+std::string TSerial::devicePath() const {
+    return d->m_resolver ? d->m_resolver(d->m_port) : std::string();
+}
+
+std::string TSerial::route() {
+    const std::shared_ptr<tessaro::SerialPort> device = d->currentDevice();
+    return device ? device->route() : std::string();
+}
+
+void TSerial::setPlatform(std::shared_ptr<tessaro::SerialPlatform> platform) {
+    d->m_platform = platform ? std::move(platform) : tessaro::systemSerialPlatform();
+}
+
+// --- properties -----------------------------------------------------------
 
 namespace {
 
@@ -50,121 +199,88 @@ std::string defaultDevicePath(int port) {
 
 } // namespace
 
-TSerial::TSerial(QObject* owner)
-    : QObject(owner), m_resolver(defaultDevicePath), m_platform(tessaro::systemSerialPlatform()),
+TSerialPrivate::TSerialPrivate(TSerial* q)
+    : q(q), m_resolver(defaultDevicePath), m_platform(tessaro::systemSerialPlatform()),
       m_mainQueue(std::make_unique<tessaro::MainThreadQueue>()),
-      m_thread(std::make_unique<TEventThread>(this)) {}
+      m_thread(std::make_unique<TEventThread>(*this)) {}
 
-TSerial::~TSerial() {
-    SetActive(false);
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_thread->Terminate();
-    }
-    m_cv.notify_all();
-    // The thread must be gone before the state it uses goes away.
-    m_thread->WaitFor();
-}
-
-void TSerial::SetPortResolver(std::function<std::string(int)> resolver) {
-    m_resolver = std::move(resolver);
-}
-
-std::string TSerial::devicePath() const {
-    return m_resolver ? m_resolver(m_port) : std::string();
-}
-
-std::string TSerial::route() {
-    const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
-    return device ? device->route() : std::string();
-}
-
-void TSerial::setPlatform(std::shared_ptr<tessaro::SerialPlatform> platform) {
-    m_platform = platform ? std::move(platform) : tessaro::systemSerialPlatform();
-}
-
-// --- properties -----------------------------------------------------------
-
-std::shared_ptr<tessaro::SerialPort> TSerial::currentDevice() {
+std::shared_ptr<tessaro::SerialPort> TSerialPrivate::currentDevice() {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_device;
 }
 
-void TSerial::reopen() {
-    if (Active())
-        SetActive(true);
+void TSerialPrivate::reopen() {
+    if (m_active)
+        q->SetActive(true);
 }
 
 void TSerial::SetPort(sPorts v) {
-    storeAndReopen(m_port, v);
+    d->storeAndReopen(d->m_port, v);
 }
 
 void TSerial::SetBaudrate(std::int32_t v) {
     const auto& valid = tessaro::validBaudrates;
     if (std::find(valid.begin(), valid.end(), v) == valid.end()) {
-        tessaro::errorBox()("Fehler", "Baudrate is not valid");
+        tessaro::showErrorBox("Baudrate is not valid");
         return;
     }
-    if (v == m_baudrate)
-        return;
-    m_baudrate = v;
-    reopen();
+    d->storeAndReopen(d->m_baudrate, v);
 }
 
 void TSerial::SetParity(eParity v) {
-    storeAndReopen(m_parity, v);
+    d->storeAndReopen(d->m_parity, v);
 }
 
 void TSerial::SetDataBits(eDataBits v) {
-    storeAndReopen(m_dataBits, v);
+    d->storeAndReopen(d->m_dataBits, v);
 }
 
 void TSerial::SetStopBits(eStopBits v) {
-    storeAndReopen(m_stopBits, v);
+    d->storeAndReopen(d->m_stopBits, v);
 }
 
 void TSerial::SetRxQueueSize(std::uint16_t v) {
-    m_rxQueueSize = v;
-    reopen();
+    d->m_rxQueueSize = v;
+    d->reopen();
 }
 
 void TSerial::SetTxQueueSize(std::uint16_t v) {
-    m_txQueueSize = v;
-    reopen();
+    d->m_txQueueSize = v;
+    d->reopen();
 }
 
 void TSerial::SetFlowMode(eFlowControl v) {
-    storeAndReopen(m_flowMode, v);
+    d->storeAndReopen(d->m_flowMode, v);
 }
 
 void TSerial::SetCheckParity(bool v) {
-    storeAndReopen(m_checkParity, v);
+    d->storeAndReopen(d->m_checkParity, v);
 }
 
 std::int32_t TSerial::RxWaiting() {
     if (!Active())
         return 0;
-    UpdateStatus();
-    return m_rxCount;
+    d->UpdateStatus();
+    return d->m_rxCount;
 }
 
 std::int32_t TSerial::TxWaiting() {
     if (!Active())
         return 0;
-    UpdateStatus();
-    return m_txCount;
+    d->UpdateStatus();
+    return d->m_txCount;
 }
 
 // --- opening and closing --------------------------------------------------
 
 void TSerial::SetActive(bool Value) {
     if (Active())
-        closePort();
+        d->closePort();
     if (Value)
-        openPort();
+        d->openPort();
 }
 
-void TSerial::closePort() {
+void TSerialPrivate::closePort() {
     const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
     {
         // Inactive from the start: a handler of a failed step below (or the
@@ -185,11 +301,10 @@ void TSerial::closePort() {
     if (int rc = device->armEvents(0))
         HandleError(rc);
     {
-        // Normally the thread releases the port within milliseconds; the bound
-        // keeps a stuck device from holding the window for more than 7.5 s.
+        // Close never waits for a stuck device longer than the bound.
         std::unique_lock<std::mutex> lock(m_mutex);
-        for (int i = 0; i < 100 && m_threadActive; ++i)
-            m_cv.wait_for(lock, 75ms, [this] { return !m_threadActive; });
+        for (int i = 0; i < tessaro::closeWaitSteps && m_threadActive; ++i)
+            m_cv.wait_for(lock, tessaro::closeWaitStep, [this] { return !m_threadActive; });
         m_closing = false;
         if (m_device == device)
             m_device.reset();
@@ -201,9 +316,9 @@ void TSerial::closePort() {
 // Every failure report below runs a handler, or a modal error box whose event
 // loop runs the window: either may close the port or open it anew. The steps
 // after such a report then stop, as the port is no longer the one they open.
-void TSerial::openPort() {
+void TSerialPrivate::openPort() {
     int error = 0;
-    std::shared_ptr<tessaro::SerialPort> device = m_platform->open(devicePath(), error);
+    std::shared_ptr<tessaro::SerialPort> device = m_platform->open(q->devicePath(), error);
     if (!device) {
         HandleError(error);
         return;
@@ -228,7 +343,7 @@ void TSerial::openPort() {
     StartEvents();
 }
 
-void TSerial::ApplySettings() {
+void TSerialPrivate::ApplySettings() {
     tessaro::LineSettings s;
     s.baudRate = m_baudrate;
     s.binary = true;
@@ -254,11 +369,11 @@ void TSerial::ApplySettings() {
     s.byteSize = m_dataBits == d8bit ? 8 : 7;
     s.parity = static_cast<tessaro::ParityCode>(m_parity);
     s.stopBits = m_stopBits == st2bit ? tessaro::twoStopBits : tessaro::oneStopBit;
-    s.xonChar = 0x11;
-    s.xoffChar = 0x13;
-    s.errorChar = 0x3F;
+    s.xonChar = tessaro::xonChar;
+    s.xoffChar = tessaro::xoffChar;
+    s.errorChar = tessaro::parityErrorChar;
     m_lineSettings = s;
-    if (!Active())
+    if (!m_active)
         return;
 
     const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
@@ -267,19 +382,19 @@ void TSerial::ApplySettings() {
         if (currentDevice() != device)
             return;
     }
-    m_timeouts.readInterval = 0xFFFFFFFF;
+    m_timeouts.readInterval = tessaro::readReturnsAtOnce;
     m_timeouts.readTotalMultiplier = 0;
     m_timeouts.readTotalConstant = 0;
     // The write time-out stays once a flow mode has been applied.
     if (m_flowMode != fcNone) {
         m_timeouts.writeTotalMultiplier = 0;
-        m_timeouts.writeTotalConstant = 10000;
+        m_timeouts.writeTotalConstant = tessaro::flowWriteTimeoutMs;
     }
     if (int rc = device->applyTimeouts(m_timeouts))
         HandleError(rc);
 }
 
-void TSerial::StartEvents() {
+void TSerialPrivate::StartEvents() {
     const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
     if (!device)
         return;
@@ -288,14 +403,14 @@ void TSerial::StartEvents() {
     m_thread->Resume();
 }
 
-void TSerial::SetControlLine(eControlLine Line, bool On) {
+void TSerialPrivate::SetControlLine(eControlLine Line, bool On) {
     const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
     if (device)
         device->setModemOutput(
             Line == clRTS ? tessaro::ModemOutput::rts : tessaro::ModemOutput::dtr, On);
 }
 
-void TSerial::UpdateStatus() {
+void TSerialPrivate::UpdateStatus() {
     const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
     int rx = 0;
     int tx = 0;
@@ -309,33 +424,33 @@ void TSerial::UpdateStatus() {
 
 // --- failures -------------------------------------------------------------
 
-void TSerial::HandleError(int code) {
+void TSerialPrivate::HandleError(int code) {
     m_errorCode = code;
     notifyError(code);
 }
 
-void TSerial::notifyError(int code) {
-    switch (NotifyErrors()) {
+void TSerialPrivate::notifyError(int code) {
+    switch (m_notifyErrors.load()) {
     case neDialog:
         ShowErrorDialog(code);
         break;
     case neEvent:
-        if (OnError)
-            OnError(this);
+        if (q->OnError)
+            q->OnError(q);
         break;
     case neNone:
         break;
     }
 }
 
-void TSerial::ShowErrorDialog(int Code) {
-    tessaro::errorBox()("Fehler", ErrorText(Code));
+void TSerialPrivate::ShowErrorDialog(int Code) {
+    tessaro::showErrorBox(TSerial::ErrorText(Code));
 }
 
 std::string TSerial::ErrorText(int code) {
     std::string text = tessaro::systemSerialPlatform()->errorText(code);
-    if (text.size() > 256)
-        text.resize(256);
+    if (text.size() > tessaro::maxErrorTextLength)
+        text.resize(tessaro::maxErrorTextLength);
     while (!text.empty()) {
         const auto c = static_cast<unsigned char>(text.back());
         if (c != ' ' && c != '.' && c >= 0x20 && c != 0x7F)
@@ -347,7 +462,7 @@ std::string TSerial::ErrorText(int code) {
 
 // --- hand-over to the main thread -----------------------------------------
 
-bool TSerial::runOnMainThread(std::function<void()> fn) {
+bool TSerialPrivate::runOnMainThread(std::function<void()> fn) {
     struct Completion {
         bool done = false; // guarded by m_mutex
     };
@@ -358,7 +473,7 @@ bool TSerial::runOnMainThread(std::function<void()> fn) {
         // thread is never left waiting; the exception goes on to the
         // application's handler.
         struct Done {
-            TSerial* self;
+            TSerialPrivate* self;
             std::shared_ptr<Completion> completion;
             ~Done() {
                 {
@@ -371,7 +486,7 @@ bool TSerial::runOnMainThread(std::function<void()> fn) {
         // A notification the close set aside belongs to the closed connection:
         // the user has moved on (chosen Off, another port or target), so it
         // is dropped rather than shown over the new state.
-        if (connection != m_connection || !Active())
+        if (connection != m_connection || !m_active)
             return;
         fn();
     });
@@ -380,12 +495,12 @@ bool TSerial::runOnMainThread(std::function<void()> fn) {
     return completion->done;
 }
 
-void TSerial::reportFromThread(int code) {
+void TSerialPrivate::reportFromThread(int code) {
     m_errorCode = code;
     runOnMainThread([this, code] { notifyError(code); });
 }
 
-int TSerial::ReadByte(tessaro::SerialPort& port, unsigned char& byte) {
+int TSerialPrivate::ReadByte(tessaro::SerialPort& port, unsigned char& byte) {
     int count = 0;
     if (int rc = port.readByte(byte, count)) {
         reportFromThread(rc);

@@ -58,8 +58,10 @@ struct LineSettings {
     char evtChar = 0;
 };
 
-// Read and write time-outs in milliseconds; 0xFFFFFFFF as read interval with
-// zero totals means "return at once with what has arrived".
+// Read and write time-outs in milliseconds; readReturnsAtOnce as read
+// interval with zero totals means "return at once with what has arrived".
+constexpr std::uint32_t readReturnsAtOnce = 0xFFFFFFFF;
+
 struct Timeouts {
     std::uint32_t readInterval = 0;
     std::uint32_t readTotalMultiplier = 0;

@@ -333,7 +333,7 @@ TEST_F(Pages, HeadingBoxReturnsTheFocusToTheSelectedHeading) {
     TForm1& f = start();
     heading(f, QStringLiteral("12.5x"));
     ASSERT_EQ(m_errors.size(), 1);
-    TApplication::setErrorPresenter([this](const QString& text) {
+    TApplication::setErrorPresenter([this](const QString& caption, const QString& text) {
         m_errors << text;
         auto* closer = new QTimer;
         QObject::connect(closer, &QTimer::timeout, closer, [closer] {
@@ -343,7 +343,7 @@ TEST_F(Pages, HeadingBoxReturnsTheFocusToTheSelectedHeading) {
             }
         });
         closer->start(10);
-        TApplication::showErrorBox(text);
+        TApplication::showErrorBox(caption, text);
     });
     f.edCurrHead->deselect();
     QTest::mouseClick(f.btEnterCurrHead, Qt::LeftButton);

@@ -29,13 +29,14 @@ protected:
         // The native store is the registry, which no path moves: start empty.
         writeStoreText({});
 #endif
-        TApplication::setErrorPresenter([this](const QString& text) { m_errors << text; });
+        TApplication::setErrorPresenter(
+            [this](const QString& /*caption*/, const QString& text) { m_errors << text; });
     }
 
     void TearDown() override {
         m_form.reset();
         // A box would block a headless run: any later report fails loudly instead.
-        TApplication::setErrorPresenter([](const QString& text) {
+        TApplication::setErrorPresenter([](const QString& /*caption*/, const QString& text) {
             ADD_FAILURE() << "unexpected error box: " << qPrintable(text);
         });
     }

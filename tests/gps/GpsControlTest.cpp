@@ -1,7 +1,7 @@
 // The GPS source control on the real window, with the serial component on
 // its fake serial layer; and the port number to device mapping.
+#include "Application.h"
 #include "Form1.h"
-#include "FormGpsControl.h"
 #include "GpsWindowFixture.h"
 #include "PortMap.h"
 #include "Serial4.h"
@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <cerrno>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 
 namespace {
@@ -27,6 +28,17 @@ protected:
     TForm1& startWithFake() { return startWindow(true); }
     QString statusDetail() const {
         return m_form->sb->findChild<QLabel*>(QStringLiteral("sbText"))->toolTip();
+    }
+    // The error boxes shown while act runs, as "caption|text".
+    static QStringList boxesOf(const std::function<void()>& act) {
+        QStringList boxes;
+        const TApplication::ErrorPresenter previous =
+            TApplication::setErrorPresenter([&](const QString& caption, const QString& text) {
+                boxes << caption + QLatin1Char('|') + text;
+            });
+        act();
+        TApplication::setErrorPresenter(previous);
+        return boxes;
     }
 };
 
@@ -146,23 +158,24 @@ TEST_F(GpsControl, FailedOpenShowsSerialIoErrorWithTheSystemsReason) {
 
 TEST_F(GpsControl, ARaisingComponentGetsTheBoxAndThePortStaysClosed) {
     TForm1& f = startWithFake();
-    QStringList boxes;
-    const tessaro::PortErrorBox previous =
-        tessaro::setPortErrorBox([&](const QString& caption, const QString& text) {
-            boxes << caption + QLatin1Char('|') + text;
-        });
-    f.Serial1->SetPortResolver([](int) -> std::string { throw std::runtime_error("no ports"); });
-    f.rgComport->SetItemIndex(1);
-    f.rgGpsTarget->SetItemIndex(0);
-    tessaro::setPortErrorBox(previous);
-
-    ASSERT_EQ(boxes.size(), 1);
-    EXPECT_EQ(boxes.front(),
-              QStringLiteral("Fehler|COM2: not valid or in use.\rCheck hardware, re-run Setup."));
+    const QStringList boxes = boxesOf([&f] {
+        f.Serial1->SetPortResolver(
+            [](int) -> std::string { throw std::runtime_error("no ports"); });
+        f.rgComport->SetItemIndex(1);
+        f.rgGpsTarget->SetItemIndex(0);
+    });
+    // One box: the error went no further.
+    EXPECT_EQ(boxes, QStringList{QStringLiteral(
+                         "Fehler|COM2: not valid or in use.\rCheck hardware, re-run Setup.")});
     EXPECT_FALSE(f.Serial1->Active());
     EXPECT_FALSE(fake->isOpen());
-    EXPECT_TRUE(m_errors.isEmpty()); // the error went no further
     EXPECT_EQ(f.gpsTarget, 0);
+}
+
+// The serial component's own boxes take the application's one way too.
+TEST_F(GpsControl, SerialComponentBoxesReachTheApplicationsPresenter) {
+    const QStringList boxes = boxesOf([] { TSerial().SetBaudrate(12345); });
+    EXPECT_EQ(boxes, QStringList{QStringLiteral("Fehler|Baudrate is not valid")});
 }
 
 TEST_F(GpsControl, ComDeviceSettingsNameThePortsAndAreNeverWritten) {

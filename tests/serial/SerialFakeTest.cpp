@@ -2,6 +2,7 @@
 // calls of each sequence, failures of every step, modem lines, break and ring,
 // the event order and the message framing.
 #include "SerialFake.h"
+#include "MessageFraming.h"
 #include "SerialTestSupport.h"
 
 #include <gtest/gtest.h>

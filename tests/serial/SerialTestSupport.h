@@ -41,18 +41,18 @@ struct ErrorBoxes {
     std::function<void()> onShow; // what the user does while a box is open
 
     ErrorBoxes() {
-        previous = setErrorBoxFunction([this](const std::string& caption, const std::string& text) {
-            shown.emplace_back(caption, text);
+        previous = setSerialErrorBox([this](const QString& caption, const QString& text) {
+            shown.emplace_back(caption.toStdString(), text.toStdString());
             if (onShow)
                 onShow();
         });
     }
-    ~ErrorBoxes() { setErrorBoxFunction(previous); }
+    ~ErrorBoxes() { setSerialErrorBox(previous); }
     ErrorBoxes(const ErrorBoxes&) = delete;
     ErrorBoxes& operator=(const ErrorBoxes&) = delete;
 
 private:
-    ErrorBoxFunction previous;
+    SerialErrorBox previous;
 };
 
 } // namespace tessaro::test

@@ -1,6 +1,6 @@
 // The serial component posts its handlers to the main thread's event loop,
 // so the tests need an application object.
-#include <QApplication>
+#include <QCoreApplication>
 #include <QLocale>
 
 #include <gtest/gtest.h>
@@ -11,7 +11,7 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
 #endif
     QLocale::setDefault(QLocale::c());
-    QApplication app(argc, argv);
+    QCoreApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
