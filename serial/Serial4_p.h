@@ -30,6 +30,9 @@ namespace tessaro {
 constexpr std::uint32_t serialEventMask =
     evRxChar | evTxEmpty | evCts | evDsr | evRlsd | evBreak | evRing;
 
+// The driver queue sizes asked for, in bytes, until set otherwise.
+constexpr std::uint16_t defaultQueueSize = 1024;
+
 // How long the event thread rests while the port is closed, and after a
 // failed wait before it tries again.
 constexpr std::chrono::milliseconds eventThreadPause{100};
@@ -107,8 +110,8 @@ public:
     eParity m_parity = paNone;
     eDataBits m_dataBits = d7bit;
     eStopBits m_stopBits = st1bit;
-    std::uint16_t m_rxQueueSize = 1024;
-    std::uint16_t m_txQueueSize = 1024;
+    std::uint16_t m_rxQueueSize = tessaro::defaultQueueSize;
+    std::uint16_t m_txQueueSize = tessaro::defaultQueueSize;
     eFlowControl m_flowMode = fcNone;
     bool m_checkParity = true;
     // Read by the event thread for every event and byte.

@@ -40,9 +40,12 @@ constexpr std::uint32_t wakeTag = 1;
 constexpr auto reconnectPace = std::chrono::seconds(1);
 constexpr int connectTimeoutMs = 5000;
 constexpr int probeTimeoutMs = 2000;
-constexpr const char* defaultGpsdPort = "2947";
+constexpr int defaultGpsdPort = 2947;
+constexpr const char* localHost = "127.0.0.1";
+// The size of one read from a socket.
+constexpr std::size_t readChunk = 4096;
 
-std::atomic<int> localGpsdPort{2947};
+std::atomic<int> localGpsdPort{defaultGpsdPort};
 
 bool startsWith(const std::string& text, const char* prefix) {
     return text.compare(0, std::strlen(prefix), prefix) == 0;
@@ -366,7 +369,7 @@ private:
     const std::string m_route;
     std::mutex m_fdMutex; // guards m_fd and the buffer: close() may run while the waiter reads
     int m_fd = -1;
-    unsigned char m_buffer[4096];
+    unsigned char m_buffer[readChunk];
     std::size_t m_next = 0;
     std::size_t m_filled = 0;
     bool m_lineStart = true;
@@ -411,14 +414,14 @@ int watchThroughLocalGpsd(const std::string& path, std::string& gpsdName) {
     auto never = [] { return false; };
     int error = 0;
     const std::string port = std::to_string(localGpsdPort.load());
-    const int fd = connectTo("127.0.0.1", port, -1, never, error);
+    const int fd = connectTo(localHost, port, -1, never, error);
     if (fd < 0)
         return -1;
     const auto deadline = Clock::now() + std::chrono::milliseconds(probeTimeoutMs);
     std::string received;
     if (sendAll(fd, "?DEVICES;\n")) {
         while (received.size() < 65536 && waitReady(fd, POLLIN, deadline, -1, never)) {
-            char chunk[4096];
+            char chunk[readChunk];
             const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
             if (n <= 0)
                 break;
@@ -475,7 +478,7 @@ public:
         if (fd < 0)
             return nullptr;
         source.gpsd = true;
-        source.host = "127.0.0.1";
+        source.host = localHost;
         source.service = std::to_string(localGpsdPort.load());
         source.device = gpsdName;
         int socketError = 0;
@@ -534,7 +537,7 @@ SourceName parseNetworkSource(const std::string& name, NetworkSource& source) {
     if (source.gpsd && source.host.empty())
         source.host = "localhost";
     if (source.gpsd && colon == std::string::npos)
-        source.service = defaultGpsdPort;
+        source.service = std::to_string(defaultGpsdPort);
     const bool hostOk = !source.host.empty() && isPlainText(source.host) &&
                         source.host.find_first_of(" /[]") == std::string::npos;
     if (!hostOk || !isPortNumber(source.service) || !isPlainText(source.device))
