@@ -1,5 +1,5 @@
-# The main window TForm1 (its methods live in app/ and, for the GPS source
-# control, in gps/) and the program. Included by app/CMakeLists.txt.
+# The main window TForm1 (its methods live in app/ and, for the GPS road, in
+# gps/, which names them) and the program. Included by app/CMakeLists.txt.
 set(TESSARO_WINDOW_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/Application.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Form1.cpp
@@ -10,9 +10,7 @@ set(TESSARO_WINDOW_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/Settings.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Widgets.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Win1252.cpp
-    ${PROJECT_SOURCE_DIR}/gps/FormGpsControl.cpp
-    ${PROJECT_SOURCE_DIR}/gps/FormGpsIntake.cpp
-    ${PROJECT_SOURCE_DIR}/gps/PortMap.cpp)
+    ${TESSARO_GPS_FORM_SOURCES})
 
 add_library(tessaro_window STATIC ${TESSARO_WINDOW_SOURCES})
 # The layout is Form1.ui; Form1.h includes the ui_Form1.h that uic makes of it,

@@ -1,5 +1,7 @@
 #include "Serial4_p.h"
 
+#include "PortMap.h"
+
 #include <QDebug>
 
 #include <algorithm>
@@ -187,20 +189,9 @@ void TSerial::setPlatform(std::shared_ptr<tessaro::SerialPlatform> platform) {
 
 // --- properties -----------------------------------------------------------
 
-namespace {
-
-std::string defaultDevicePath(int port) {
-#ifdef _WIN32
-    return "\\\\.\\COM" + std::to_string(port);
-#else
-    return "/dev/ttyS" + std::to_string(port - 1);
-#endif
-}
-
-} // namespace
-
 TSerialPrivate::TSerialPrivate(TSerial* q)
-    : q(q), m_resolver(defaultDevicePath), m_platform(tessaro::systemSerialPlatform()),
+    : q(q), m_resolver([](int port) { return tessaro::PortMap().devicePath(port); }),
+      m_platform(tessaro::systemSerialPlatform()),
       m_mainQueue(std::make_unique<tessaro::MainThreadQueue>()),
       m_thread(std::make_unique<TEventThread>(*this)) {}
 

@@ -95,7 +95,7 @@ public:
     TSignalChangeEvent OnSignalChange;
     TWriteCompletedEvent OnWriteCompleted;
 
-    // Maps Port n to a device path; the default gives /dev/ttyS(n-1) (COMn on Windows).
+    // Maps Port n to a device path; the default is PortMap's rule without settings.
     void SetPortResolver(std::function<std::string(int port)> resolver);
     std::string devicePath() const;
     // How the open port's bytes arrive when not from that device ("via gpsd").

@@ -3,7 +3,6 @@
 #include "Application.h"
 #include "Form1.h"
 #include "GpsWindowFixture.h"
-#include "PortMap.h"
 #include "Serial4.h"
 #include "SerialFake.h"
 #include "Widgets.h"
@@ -12,9 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <cerrno>
-#include <fstream>
 #include <functional>
 #include <stdexcept>
 
@@ -199,57 +196,5 @@ TEST_F(GpsControl, ComDeviceSettingsNameThePortsAndAreNeverWritten) {
     EXPECT_FALSE(store.contains(QStringLiteral("ComDevice1")));
     EXPECT_FALSE(store.contains(QStringLiteral("ComDevice4")));
 }
-
-// --- port number to device ------------------------------------------------------------------
-
-#ifdef _WIN32
-TEST(PortMapWindows, PortNIsComNUnlessNamed) {
-    const tessaro::PortMap map({"", "COM7"});
-    EXPECT_EQ(map.devicePath(1), "\\\\.\\COM1");
-    EXPECT_EQ(map.devicePath(2), "COM7");
-    EXPECT_EQ(map.devicePath(12), "\\\\.\\COM12");
-    EXPECT_EQ(map.devicePath(0), "");
-}
-#else
-class PortMapTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(dir.isValid());
-        // Created out of order: the map sorts them.
-        for (const char* name : {"usb-u-blox_GNSS-if00", "usb-FTDI_FT232R-if00-port0",
-                                 "usb-Prolific_PL2303-if00-port0"}) {
-            std::ofstream(dir.path().toStdString() + "/" + name).put('x');
-        }
-    }
-    std::string entry(const char* name) const { return dir.path().toStdString() + "/" + name; }
-    QTemporaryDir dir;
-};
-
-TEST_F(PortMapTest, ByIdEntriesInSortedOrderThenBuiltInPorts) {
-    const tessaro::PortMap map({}, dir.path().toStdString());
-    EXPECT_EQ(map.devicePath(1), entry("usb-FTDI_FT232R-if00-port0"));
-    EXPECT_EQ(map.devicePath(2), entry("usb-Prolific_PL2303-if00-port0"));
-    EXPECT_EQ(map.devicePath(3), entry("usb-u-blox_GNSS-if00"));
-    EXPECT_EQ(map.devicePath(4), "/dev/ttyS3");
-    EXPECT_EQ(map.devicePath(0), "");
-    EXPECT_EQ(map.devicePath(-3), "");
-}
-
-TEST_F(PortMapTest, ExplicitDeviceWinsAndEmptyOnesFallThrough) {
-    const tessaro::PortMap map({"", "/dev/ttyACM0", "", ""}, dir.path().toStdString());
-    EXPECT_EQ(map.devicePath(1), entry("usb-FTDI_FT232R-if00-port0"));
-    EXPECT_EQ(map.devicePath(2), "/dev/ttyACM0");
-}
-
-TEST_F(PortMapTest, WithoutTheDirectoryTheBuiltInPorts) {
-    const tessaro::PortMap map({}, dir.path().toStdString() + "/missing");
-    EXPECT_EQ(map.devicePath(1), "/dev/ttyS0");
-    EXPECT_EQ(map.devicePath(4), "/dev/ttyS3");
-    // Looked at on every call: a receiver plugged in later is found.
-    const tessaro::PortMap live({}, dir.path().toStdString());
-    std::ofstream(dir.path().toStdString() + "/usb-A").put('x');
-    EXPECT_EQ(live.devicePath(1), entry("usb-A"));
-}
-#endif
 
 } // namespace

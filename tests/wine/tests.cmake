@@ -23,7 +23,8 @@ if(NOT TESSARO_GUI)
     return()
 endif()
 
-add_executable(test_serial_fake serial/serial_test_main.cpp serial/SerialFakeTest.cpp)
+add_executable(test_serial_fake serial/serial_test_main.cpp serial/SerialFakeTest.cpp
+                                serial/PortMapTest.cpp)
 target_link_libraries(test_serial_fake PRIVATE tessaro_serial Qt6::Test GTest::gtest)
 gtest_discover_tests(test_serial_fake NO_PRETTY_VALUES)
 

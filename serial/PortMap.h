@@ -1,4 +1,5 @@
-// Which device a GPS port number (1 to 4 on the GPS page) opens.
+// Which device a GPS port number (1 to 4 on the GPS page) opens: the one place
+// that knows the platforms' device names (TSerial's default resolver uses it).
 // Plain C++: no Qt, no window.
 #pragma once
 
