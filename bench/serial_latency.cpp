@@ -33,8 +33,9 @@ void runEventLoop(int ms) {
     QDeadlineTimer deadline(ms);
     QTimer tick;
     tick.start(1);
-    while (!deadline.hasExpired())
+    while (!deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
 }
 
 double cpuSeconds() {

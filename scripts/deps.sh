@@ -10,7 +10,7 @@ case "${1:-run}" in
                  gpsd gpsd-clients) ;;
     ci) want+=(libgtest-dev libgmock-dev at-spi2-core dbus-daemon python3-pyatspi xvfb
                libbenchmark-dev libhamlib-dev clang-14 libclang-rt-14-dev libfuzzer-14-dev
-               clang-format gpsd gpsd-clients) ;;
+               clang-format clang-tidy gpsd gpsd-clients) ;;
     windows) want=(cmake ninja-build qt6-base-dev qt6-base-dev-tools dpkg-dev
                    g++-mingw-w64-x86-64-posix googletest wine wine64 nsis xvfb xauth x11-apps xdotool
                    netpbm) ;;

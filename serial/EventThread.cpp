@@ -6,8 +6,9 @@ TEventThread::~TEventThread() {
 }
 
 void TEventThread::Resume() {
-    if (!m_thread.joinable() && !m_terminated)
+    if (!m_thread.joinable() && !m_terminated) {
         m_thread = std::thread([this] { Execute(); });
+    }
 }
 
 void TEventThread::Terminate() {
@@ -15,8 +16,9 @@ void TEventThread::Terminate() {
 }
 
 void TEventThread::WaitFor() {
-    if (m_thread.joinable())
+    if (m_thread.joinable()) {
         m_thread.join();
+    }
 }
 
 void TEventThread::Execute() {
@@ -24,8 +26,9 @@ void TEventThread::Execute() {
         std::shared_ptr<tessaro::SerialPort> port;
         {
             std::unique_lock<std::mutex> lock(d.m_mutex);
-            if (m_terminated)
+            if (m_terminated) {
                 break;
+            }
             if (!d.m_active) {
                 if (d.m_threadActive) {
                     d.m_threadActive = false;
@@ -46,13 +49,15 @@ void TEventThread::Execute() {
             // The line broke (receiver unplugged): a half message must not be
             // completed by the bytes of whatever device comes back.
             d.m_framing.FrameState = frIdle;
-            if (d.m_active)
+            if (d.m_active) {
                 d.reportFromThread(rc);
+            }
             pauseAfterFailure();
             continue;
         }
-        if (d.m_closing)
+        if (d.m_closing) {
             continue;
+        }
         handleEvents(*port, events);
     }
     std::lock_guard<std::mutex> lock(d.m_mutex);
@@ -69,23 +74,30 @@ void TEventThread::pauseAfterFailure() {
 }
 
 void TEventThread::handleEvents(tessaro::SerialPort& port, std::uint32_t events) {
-    if (events & tessaro::evCts)
+    if (events & tessaro::evCts) {
         signalChanged(port, siCTS, tessaro::msCtsOn, d.m_ctsState);
-    if (events & tessaro::evDsr)
+    }
+    if (events & tessaro::evDsr) {
         signalChanged(port, siDSR, tessaro::msDsrOn, d.m_dsrState);
-    if (events & tessaro::evRlsd)
+    }
+    if (events & tessaro::evRlsd) {
         signalChanged(port, siRLSD, tessaro::msRlsdOn, d.m_rlsdState);
-    if (events & tessaro::evTxEmpty)
+    }
+    if (events & tessaro::evTxEmpty) {
         notify(&TSerial::OnTxEmpty);
-    if (events & tessaro::evBreak)
+    }
+    if (events & tessaro::evBreak) {
         notify(&TSerial::OnBreak);
-    if (events & tessaro::evRing)
+    }
+    if (events & tessaro::evRing) {
         notify(&TSerial::OnRing);
+    }
     if (events & tessaro::evRxChar) {
-        if (d.m_rxEventMode.load() == rxNormal)
+        if (d.m_rxEventMode.load() == rxNormal) {
             notify(&TSerial::OnRxData);
-        else
+        } else {
             readMessages(port);
+        }
     }
 }
 
@@ -93,8 +105,9 @@ void TEventThread::handleEvents(tessaro::SerialPort& port, std::uint32_t events)
 void TEventThread::notify(TNotifyEvent TSerial::*handler) {
     TSerial* q = d.q;
     d.runOnMainThread([q, handler] {
-        if (q->*handler)
+        if (q->*handler) {
             (q->*handler)(q);
+        }
     });
 }
 
@@ -102,13 +115,15 @@ void TEventThread::signalChanged(tessaro::SerialPort& port, eModemInSignal signa
                                  std::uint32_t bit, bool& state) {
     std::uint32_t status = 0;
     // A failed status read is not reported; the line keeps its last state.
-    if (port.modemStatus(status) == 0)
+    if (port.modemStatus(status) == 0) {
         state = (status & bit) != 0;
+    }
     const bool on = state;
     TSerial* q = d.q;
     d.runOnMainThread([q, signal, on] {
-        if (q->OnSignalChange)
+        if (q->OnSignalChange) {
             q->OnSignalChange(q, signal, on);
+        }
     });
 }
 
@@ -117,24 +132,28 @@ void TEventThread::readMessages(tessaro::SerialPort& port) {
     // The handler slot belongs to the main thread: ask there whether it is set.
     auto assigned = std::make_shared<bool>(false);
     if (!d.runOnMainThread([q, assigned] { *assigned = static_cast<bool>(q->OnMessage); }) ||
-        !*assigned)
+        !*assigned) {
         return;
+    }
     unsigned char c = 0;
     // Stop at a close: the port is being released and what is left stays queued.
-    while (d.m_active && !m_terminated && d.ReadByte(port, c) == 1)
+    while (d.m_active && !m_terminated && d.ReadByte(port, c) == 1) {
         frameByte(c);
+    }
 }
 
 void TEventThread::frameByte(unsigned char byte) {
     if (tessaro::frameByte(d.m_framing, byte, d.m_messageStartChar.load(),
-                           d.m_messageEndChar.load(), d.m_messageAppendCount.load()))
+                           d.m_messageEndChar.load(), d.m_messageAppendCount.load())) {
         deliverMessage();
+    }
 }
 
 void TEventThread::deliverMessage() {
     TSerial* q = d.q;
     d.runOnMainThread([q, message = d.m_framing.MessageBuffer] {
-        if (q->OnMessage)
+        if (q->OnMessage) {
             q->OnMessage(q, message);
+        }
     });
 }

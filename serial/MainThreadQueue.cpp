@@ -15,8 +15,9 @@ namespace tessaro {
 #ifndef _WIN32
 MainThreadQueue::MainThreadQueue(QObject* parent) : QObject(parent) {
     m_wakefd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (m_wakefd < 0)
+    if (m_wakefd < 0) {
         throw std::system_error(errno, std::system_category(), "eventfd");
+    }
     m_notifier = new QSocketNotifier(m_wakefd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &MainThreadQueue::runNext);
 }
@@ -57,12 +58,14 @@ void MainThreadQueue::runNext() {
     std::function<void()> call;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_calls.empty())
+        if (m_calls.empty()) {
             return;
+        }
         call = std::move(m_calls.front());
         m_calls.pop_front();
-        if (!m_calls.empty())
+        if (!m_calls.empty()) {
             wake();
+        }
     }
     call();
 }

@@ -20,8 +20,9 @@ bool frameByte(FramingState& s, unsigned char byte, char startChar, char endChar
         return false;
     }
     if (c == endChar) {
-        if (s.FrameState != frBody)
+        if (s.FrameState != frBody) {
             return false;
+        }
         buffer += c;
         if (appendCount == 0) {
             s.FrameState = frDone;

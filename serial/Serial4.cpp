@@ -201,8 +201,9 @@ std::shared_ptr<tessaro::SerialPort> TSerialPrivate::currentDevice() {
 }
 
 void TSerialPrivate::reopen() {
-    if (m_active)
+    if (m_active) {
         q->SetActive(true);
+    }
 }
 
 void TSerial::SetPort(sPorts v) {
@@ -249,15 +250,17 @@ void TSerial::SetCheckParity(bool v) {
 }
 
 std::int32_t TSerial::RxWaiting() {
-    if (!Active())
+    if (!Active()) {
         return 0;
+    }
     d->UpdateStatus();
     return d->m_rxCount;
 }
 
 std::int32_t TSerial::TxWaiting() {
-    if (!Active())
+    if (!Active()) {
         return 0;
+    }
     d->UpdateStatus();
     return d->m_txCount;
 }
@@ -265,10 +268,12 @@ std::int32_t TSerial::TxWaiting() {
 // --- opening and closing --------------------------------------------------
 
 void TSerial::SetActive(bool Value) {
-    if (Active())
+    if (Active()) {
         d->closePort();
-    if (Value)
+    }
+    if (Value) {
         d->openPort();
+    }
 }
 
 void TSerialPrivate::closePort() {
@@ -279,8 +284,9 @@ void TSerialPrivate::closePort() {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_active = false;
     }
-    if (int rc = device->purge())
+    if (int rc = device->purge()) {
         HandleError(rc);
+    }
     SetControlLine(clDTR, false);
     SetControlLine(clRTS, false);
     {
@@ -289,19 +295,23 @@ void TSerialPrivate::closePort() {
         m_closing = true;
     }
     m_cv.notify_all();
-    if (int rc = device->armEvents(0))
+    if (int rc = device->armEvents(0)) {
         HandleError(rc);
+    }
     {
         // Close never waits for a stuck device longer than the bound.
         std::unique_lock<std::mutex> lock(m_mutex);
-        for (int i = 0; i < tessaro::closeWaitSteps && m_threadActive; ++i)
+        for (int i = 0; i < tessaro::closeWaitSteps && m_threadActive; ++i) {
             m_cv.wait_for(lock, tessaro::closeWaitStep, [this] { return !m_threadActive; });
+        }
         m_closing = false;
-        if (m_device == device)
+        if (m_device == device) {
             m_device.reset();
+        }
     }
-    if (int rc = device->close())
+    if (int rc = device->close()) {
         HandleError(rc);
+    }
 }
 
 // Every failure report below runs a handler, or a modal error box whose event
@@ -322,13 +332,16 @@ void TSerialPrivate::openPort() {
         m_active = true;
     }
     m_cv.notify_all();
-    if (int rc = device->setupQueues(m_rxQueueSize, m_txQueueSize))
+    if (int rc = device->setupQueues(m_rxQueueSize, m_txQueueSize)) {
         HandleError(rc);
-    if (currentDevice() != device)
+    }
+    if (currentDevice() != device) {
         return;
+    }
     ApplySettings();
-    if (currentDevice() != device)
+    if (currentDevice() != device) {
         return;
+    }
     SetControlLine(clDTR, true);
     SetControlLine(clRTS, true);
     StartEvents();
@@ -364,14 +377,16 @@ void TSerialPrivate::ApplySettings() {
     s.xoffChar = tessaro::xoffChar;
     s.errorChar = tessaro::parityErrorChar;
     m_lineSettings = s;
-    if (!m_active)
+    if (!m_active) {
         return;
+    }
 
     const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
     if (int rc = device->applyLineSettings(m_lineSettings)) {
         HandleError(rc);
-        if (currentDevice() != device)
+        if (currentDevice() != device) {
             return;
+        }
     }
     m_timeouts.readInterval = tessaro::readReturnsAtOnce;
     m_timeouts.readTotalMultiplier = 0;
@@ -381,24 +396,28 @@ void TSerialPrivate::ApplySettings() {
         m_timeouts.writeTotalMultiplier = 0;
         m_timeouts.writeTotalConstant = tessaro::flowWriteTimeoutMs;
     }
-    if (int rc = device->applyTimeouts(m_timeouts))
+    if (int rc = device->applyTimeouts(m_timeouts)) {
         HandleError(rc);
+    }
 }
 
 void TSerialPrivate::StartEvents() {
     const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
-    if (!device)
+    if (!device) {
         return;
-    if (int rc = device->armEvents(tessaro::serialEventMask))
+    }
+    if (int rc = device->armEvents(tessaro::serialEventMask)) {
         HandleError(rc);
+    }
     m_thread->Resume();
 }
 
 void TSerialPrivate::SetControlLine(eControlLine Line, bool On) {
     const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
-    if (device)
+    if (device) {
         device->setModemOutput(
             Line == clRTS ? tessaro::ModemOutput::rts : tessaro::ModemOutput::dtr, On);
+    }
 }
 
 void TSerialPrivate::UpdateStatus() {
@@ -426,8 +445,9 @@ void TSerialPrivate::notifyError(int code) {
         ShowErrorDialog(code);
         break;
     case neEvent:
-        if (q->OnError)
+        if (q->OnError) {
             q->OnError(q);
+        }
         break;
     case neNone:
         break;
@@ -440,12 +460,14 @@ void TSerialPrivate::ShowErrorDialog(int Code) {
 
 std::string TSerial::ErrorText(int code) {
     std::string text = tessaro::systemSerialPlatform()->errorText(code);
-    if (text.size() > tessaro::maxErrorTextLength)
+    if (text.size() > tessaro::maxErrorTextLength) {
         text.resize(tessaro::maxErrorTextLength);
+    }
     while (!text.empty()) {
         const auto c = static_cast<unsigned char>(text.back());
-        if (c != ' ' && c != '.' && c >= 0x20 && c != 0x7F)
+        if (c != ' ' && c != '.' && c >= 0x20 && c != 0x7F) {
             break;
+        }
         text.pop_back();
     }
     return text;
@@ -477,8 +499,9 @@ bool TSerialPrivate::runOnMainThread(std::function<void()> fn) {
         // A notification the close set aside belongs to the closed connection:
         // the user has moved on (chosen Off, another port or target), so it
         // is dropped rather than shown over the new state.
-        if (connection != m_connection || !m_active)
+        if (connection != m_connection || !m_active) {
             return;
+        }
         fn();
     });
     std::unique_lock<std::mutex> lock(m_mutex);

@@ -79,8 +79,9 @@ public:
     // --- main thread ---
     void reopen();
     template <typename T> void storeAndReopen(T& field, T value) {
-        if (value == field)
+        if (value == field) {
             return;
+        }
         field = value;
         reopen();
     }

@@ -42,8 +42,9 @@ public:
         std::snprintf(text, sizeof text, "arm 0x%x", static_cast<unsigned>(mask));
         m_p->log(text);
         m_p->m_mask = mask;
-        if (mask == 0)
+        if (mask == 0) {
             m_p->m_wake = true;
+        }
         m_p->m_cv.notify_all();
         return mask == 0 ? m_p->m_failures.disarm : m_p->m_failures.arm;
     }
@@ -67,8 +68,9 @@ public:
             if (!m_p->m_events.empty() && m_p->m_mask) {
                 occurred = m_p->m_events.front() & m_p->m_mask;
                 m_p->m_events.pop_front();
-                if (occurred)
+                if (occurred) {
                     break;
+                }
                 continue;
             }
             m_p->m_cv.wait(lock);
@@ -87,10 +89,12 @@ public:
     int readByte(unsigned char& byte, int& count) override {
         count = 0;
         std::lock_guard<std::mutex> lock(m_p->m_mutex);
-        if (m_p->m_failures.readWait)
+        if (m_p->m_failures.readWait) {
             return m_p->m_failures.readWait;
-        if (stale() || m_p->m_rx.empty())
+        }
+        if (stale() || m_p->m_rx.empty()) {
             return 0;
+        }
         byte = m_p->m_rx.front();
         m_p->m_rx.pop_front();
         count = 1;
@@ -100,8 +104,9 @@ public:
 
     int queueCounts(int& rx, int& tx) override {
         std::lock_guard<std::mutex> lock(m_p->m_mutex);
-        if (m_p->m_failures.queueCounts)
+        if (m_p->m_failures.queueCounts) {
             return m_p->m_failures.queueCounts;
+        }
         rx = m_p->m_rxCount >= 0 ? m_p->m_rxCount : static_cast<int>(m_p->m_rx.size());
         tx = m_p->m_txCount;
         return 0;
@@ -116,8 +121,9 @@ public:
     int close() override {
         std::lock_guard<std::mutex> lock(m_p->m_mutex);
         m_p->log("close");
-        if (!stale())
+        if (!stale()) {
             m_p->m_open = false;
+        }
         m_p->m_cv.notify_all();
         return m_p->m_failures.close;
     }

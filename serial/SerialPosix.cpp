@@ -36,8 +36,9 @@ class PosixSerialPort : public SerialPort {
 public:
     PosixSerialPort(int fd, int epfd, int wakefd, bool modemLines, IoctlFunction ioctl)
         : m_ioctl(ioctl), m_fd(fd), m_epfd(epfd), m_wakefd(wakefd), m_modemLines(modemLines) {
-        if (m_modemLines)
+        if (m_modemLines) {
             m_last = sample();
+        }
     }
 
     ~PosixSerialPort() override {
@@ -51,8 +52,9 @@ public:
 
     int applyLineSettings(const LineSettings& settings) override {
         std::lock_guard<std::mutex> lock(m_fdMutex);
-        if (m_fd < 0)
+        if (m_fd < 0) {
             return EBADF;
+        }
         m_marked = settings.parityCheck;
         m_mark = MarkState::none;
         return posixApplyLineSettings(m_fd, settings, m_ioctl);
@@ -64,8 +66,9 @@ public:
 
     void setModemOutput(ModemOutput line, bool on) override {
         std::lock_guard<std::mutex> lock(m_fdMutex);
-        if (m_fd < 0)
+        if (m_fd < 0) {
             return;
+        }
         int bit = line == ModemOutput::rts ? TIOCM_RTS : TIOCM_DTR;
         // A pseudo-terminal answers ENOTTY; the outcome is not reported anyway.
         (void)m_ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bit);
@@ -80,13 +83,15 @@ public:
     int waitEvents(std::uint32_t& occurred) override {
         occurred = 0;
         for (;;) {
-            if (m_hungUp)
+            if (m_hungUp) {
                 return EIO;
+            }
             epoll_event events[2];
             const int n = ::epoll_wait(m_epfd, events, 2, m_modemLines ? modemSampleMs : -1);
             if (n < 0) {
-                if (errno == EINTR)
+                if (errno == EINTR) {
                     continue;
+                }
                 return errno;
             }
             bool woken = false;
@@ -98,16 +103,20 @@ public:
                     continue;
                 }
                 // Receiver unplugged or pty master closed.
-                if (events[i].events & (EPOLLHUP | EPOLLERR))
+                if (events[i].events & (EPOLLHUP | EPOLLERR)) {
                     m_hungUp = true;
-                if (events[i].events & EPOLLIN)
+                }
+                if (events[i].events & EPOLLIN) {
                     m_rxPending = true;
+                }
             }
-            if (m_hungUp)
+            if (m_hungUp) {
                 return EIO;
+            }
             const std::uint32_t mask = m_mask;
-            if (m_closed || (woken && mask == 0))
+            if (m_closed || (woken && mask == 0)) {
                 return 0;
+            }
             std::uint32_t found = 0;
             // Edge-triggered: an arrival is reported once, so it is kept until
             // received characters are armed.
@@ -115,8 +124,9 @@ public:
                 found |= evRxChar;
                 m_rxPending = false;
             }
-            if (m_modemLines)
+            if (m_modemLines) {
                 found |= modemChanges() & mask;
+            }
             if (found) {
                 occurred = found;
                 return 0;
@@ -126,11 +136,13 @@ public:
 
     int modemStatus(std::uint32_t& bits) override {
         std::lock_guard<std::mutex> lock(m_fdMutex);
-        if (m_fd < 0)
+        if (m_fd < 0) {
             return EBADF;
+        }
         int lines = 0;
-        if (m_ioctl(m_fd, TIOCMGET, &lines) != 0)
+        if (m_ioctl(m_fd, TIOCMGET, &lines) != 0) {
             return errno;
+        }
         bits = toStatusBits(lines);
         return 0;
     }
@@ -138,14 +150,16 @@ public:
     int readByte(unsigned char& byte, int& count) override {
         count = 0;
         std::lock_guard<std::mutex> lock(m_fdMutex);
-        if (m_fd < 0)
+        if (m_fd < 0) {
             return 0;
+        }
         for (;;) {
             // Non-blocking: completes at once, so the 100 ms bound never applies.
             const ssize_t n = ::read(m_fd, &byte, 1);
             if (n == 1) {
-                if (!unmark(byte))
+                if (!unmark(byte)) {
                     continue; // a mark: the byte it belongs to follows
+                }
                 count = 1;
             } else if (n < 0 && errno == EINTR) {
                 continue;
@@ -159,10 +173,12 @@ public:
 
     int queueCounts(int& rxCount, int& txCount) override {
         std::lock_guard<std::mutex> lock(m_fdMutex);
-        if (m_fd < 0)
+        if (m_fd < 0) {
             return EBADF;
-        if (m_ioctl(m_fd, TIOCINQ, &rxCount) != 0 || m_ioctl(m_fd, TIOCOUTQ, &txCount) != 0)
+        }
+        if (m_ioctl(m_fd, TIOCINQ, &rxCount) != 0 || m_ioctl(m_fd, TIOCOUTQ, &txCount) != 0) {
             return errno;
+        }
         return 0;
     }
 
@@ -174,13 +190,15 @@ public:
         int rc = 0;
         {
             std::lock_guard<std::mutex> lock(m_fdMutex);
-            if (m_fd < 0)
+            if (m_fd < 0) {
                 return 0;
+            }
             (void)m_ioctl(m_fd, TIOCNXCL, nullptr);
             // Closing the only descriptor also releases the flock() and takes
             // the device out of the epoll set.
-            if (::close(m_fd) != 0)
+            if (::close(m_fd) != 0) {
                 rc = errno;
+            }
             m_fd = -1;
         }
         // close() does not wake a thread in epoll_wait.
@@ -196,12 +214,14 @@ private:
     // 0xFF, and 0xFF 0x00 comes before a byte received with a parity or
     // framing error, which is handed on unchanged. False while inside a mark.
     bool unmark(unsigned char byte) {
-        if (!m_marked)
+        if (!m_marked) {
             return true;
+        }
         switch (m_mark) {
         case MarkState::none:
-            if (byte != 0xFF)
+            if (byte != 0xFF) {
                 return true;
+            }
             m_mark = MarkState::escape;
             return false;
         case MarkState::escape:
@@ -221,24 +241,30 @@ private:
 
     static std::uint32_t toStatusBits(int lines) {
         std::uint32_t bits = 0;
-        if (lines & TIOCM_CTS)
+        if (lines & TIOCM_CTS) {
             bits |= msCtsOn;
-        if (lines & TIOCM_DSR)
+        }
+        if (lines & TIOCM_DSR) {
             bits |= msDsrOn;
-        if (lines & TIOCM_RI)
+        }
+        if (lines & TIOCM_RI) {
             bits |= msRingOn;
-        if (lines & TIOCM_CD)
+        }
+        if (lines & TIOCM_CD) {
             bits |= msRlsdOn;
+        }
         return bits;
     }
 
     ModemSample sample() {
         ModemSample s;
         std::lock_guard<std::mutex> lock(m_fdMutex);
-        if (m_fd < 0)
+        if (m_fd < 0) {
             return m_last;
-        if (m_ioctl(m_fd, TIOCMGET, &s.lines) != 0)
+        }
+        if (m_ioctl(m_fd, TIOCMGET, &s.lines) != 0) {
             s.lines = m_last.lines;
+        }
         serial_icounter_struct counts{};
         // Some USB adapters have no counters; ring and break are then not seen.
         if (m_ioctl(m_fd, TIOCGICOUNT, &counts) == 0) {
@@ -255,16 +281,21 @@ private:
         const ModemSample now = sample();
         const int changed = now.lines ^ m_last.lines;
         std::uint32_t found = 0;
-        if (changed & TIOCM_CTS)
+        if (changed & TIOCM_CTS) {
             found |= evCts;
-        if (changed & TIOCM_DSR)
+        }
+        if (changed & TIOCM_DSR) {
             found |= evDsr;
-        if (changed & TIOCM_CD)
+        }
+        if (changed & TIOCM_CD) {
             found |= evRlsd;
-        if (now.rings != m_last.rings)
+        }
+        if (now.rings != m_last.rings) {
             found |= evRing;
-        if (now.breaks != m_last.breaks)
+        }
+        if (now.breaks != m_last.breaks) {
             found |= evBreak;
+        }
         m_last = now;
         return found;
     }
@@ -296,32 +327,39 @@ public:
         }
         auto fail = [&](int code, int epfd = -1, int wakefd = -1) {
             error = code;
-            if (wakefd >= 0)
+            if (wakefd >= 0) {
                 ::close(wakefd);
-            if (epfd >= 0)
+            }
+            if (epfd >= 0) {
                 ::close(epfd);
+            }
             ::close(fd);
             return nullptr;
         };
         // A regular file or /dev/null would fail at the epoll set below with
         // EPERM, a reason that sends the user to the permissions.
-        if (!::isatty(fd))
+        if (!::isatty(fd)) {
             return fail(ENOTTY);
+        }
         // root ignores TIOCEXCL, so the lock is what keeps a second opener out.
         // Its refusal says "try again"; the truth is that the port is taken.
-        if (::flock(fd, LOCK_EX | LOCK_NB) != 0)
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
             return fail(errno == EWOULDBLOCK ? EBUSY : errno);
+        }
         // Also keeps out openers that do not use flock (unless they are root).
         // A program that opened the device earlier without either is not
         // refused by Linux at all: the two then share the bytes.
-        if (m_ioctl(fd, TIOCEXCL, nullptr) != 0 && errno != ENOTTY && errno != EINVAL)
+        if (m_ioctl(fd, TIOCEXCL, nullptr) != 0 && errno != ENOTTY && errno != EINVAL) {
             return fail(errno);
+        }
         const int epfd = ::epoll_create1(EPOLL_CLOEXEC);
-        if (epfd < 0)
+        if (epfd < 0) {
             return fail(errno);
+        }
         const int wakefd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        if (wakefd < 0)
+        if (wakefd < 0) {
             return fail(errno, epfd);
+        }
         // Edge-triggered: bytes left unread on purpose (received-data mode)
         // must not keep the waiter spinning.
         epoll_event device{};
@@ -331,8 +369,9 @@ public:
         wakeup.events = EPOLLIN;
         wakeup.data.u32 = wakeTag;
         if (::epoll_ctl(epfd, EPOLL_CTL_ADD, fd, &device) != 0 ||
-            ::epoll_ctl(epfd, EPOLL_CTL_ADD, wakefd, &wakeup) != 0)
+            ::epoll_ctl(epfd, EPOLL_CTL_ADD, wakefd, &wakeup) != 0) {
             return fail(errno, epfd, wakefd);
+        }
         // A pseudo-terminal has no modem lines and cannot receive a break.
         int lines = 0;
         const bool modemLines = m_ioctl(fd, TIOCMGET, &lines) == 0;
@@ -342,8 +381,9 @@ public:
     std::string errorText(int code) const override {
         std::string text = std::system_category().message(code);
         // The C library invents a text for codes it does not know.
-        if (text.rfind("Unknown error", 0) == 0)
+        if (text.rfind("Unknown error", 0) == 0) {
             return std::string();
+        }
         return text;
     }
 

@@ -16,8 +16,9 @@ int systemIoctl(int fd, unsigned long request, void* arg) {
 
 int posixApplyLineSettings(int fd, const LineSettings& s, IoctlFunction ioctl) {
     struct termios2 t {};
-    if (ioctl(fd, TCGETS2, &t) != 0)
+    if (ioctl(fd, TCGETS2, &t) != 0) {
         return errno;
+    }
 
     // Raw mode. No BRKINT: a break must not flush the queues or signal us.
     // IGNBRK keeps it from reading as a NUL byte inside a message; the break
@@ -26,12 +27,15 @@ int posixApplyLineSettings(int fd, const LineSettings& s, IoctlFunction ioctl) {
     // Without PARMRK (and IGNPAR) the kernel hands on a byte that arrived
     // with a parity or framing error as NUL. Marked, it arrives as 0xFF 0x00
     // and the byte, and a real 0xFF doubled; the reader takes the marks off.
-    if (s.parityCheck)
+    if (s.parityCheck) {
         t.c_iflag |= INPCK | PARMRK;
-    if (s.outX)
+    }
+    if (s.outX) {
         t.c_iflag |= IXON;
-    if (s.inX)
+    }
+    if (s.inX) {
         t.c_iflag |= IXOFF;
+    }
     t.c_oflag = 0;
     t.c_lflag = 0;
 
@@ -39,8 +43,9 @@ int posixApplyLineSettings(int fd, const LineSettings& s, IoctlFunction ioctl) {
     // close lowers DTR and RTS itself, as the open raised them.
     tcflag_t c = CLOCAL | CREAD;
     c |= s.byteSize == 8 ? CS8 : s.byteSize == 6 ? CS6 : s.byteSize == 5 ? CS5 : CS7;
-    if (s.stopBits != oneStopBit)
+    if (s.stopBits != oneStopBit) {
         c |= CSTOPB;
+    }
     switch (s.parity) {
     case noParity:
         break;
@@ -57,8 +62,9 @@ int posixApplyLineSettings(int fd, const LineSettings& s, IoctlFunction ioctl) {
         c |= PARENB | CMSPAR;
         break;
     }
-    if (s.outxCtsFlow || s.rtsHandshake)
+    if (s.outxCtsFlow || s.rtsHandshake) {
         c |= CRTSCTS;
+    }
     c |= BOTHER | (BOTHER << IBSHIFT);
     t.c_cflag = c;
     t.c_ispeed = static_cast<speed_t>(s.baudRate);
@@ -71,12 +77,14 @@ int posixApplyLineSettings(int fd, const LineSettings& s, IoctlFunction ioctl) {
 
     // A pseudo-terminal silently keeps 8 data bits and drops PARENB; what the
     // driver reads back is not checked for that reason.
-    if (ioctl(fd, TCSETS2, &t) != 0)
+    if (ioctl(fd, TCSETS2, &t) != 0) {
         return errno;
+    }
 
     // Linux has no DTR/DSR handshake.
-    if (s.outxDsrFlow || s.dtrHandshake)
+    if (s.outxDsrFlow || s.dtrHandshake) {
         return EOPNOTSUPP;
+    }
     return 0;
 }
 

@@ -53,24 +53,28 @@ bool startsWith(const std::string& text, const char* prefix) {
 
 bool isPortNumber(const std::string& text) {
     if (text.empty() || text.size() > 5 ||
-        text.find_first_not_of("0123456789") != std::string::npos)
+        text.find_first_not_of("0123456789") != std::string::npos) {
         return false;
+    }
     const int n = std::stoi(text);
     return n >= 1 && n <= 65535;
 }
 
 // Quotes, backslashes and control characters would break the JSON request.
 bool isPlainText(const std::string& text) {
-    for (unsigned char c : text)
-        if (c < 0x20 || c == 0x7F || c == '"' || c == '\\')
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F || c == '"' || c == '\\') {
             return false;
+        }
+    }
     return true;
 }
 
 std::string watchRequest(const std::string& device) {
     std::string request = R"(?WATCH={"enable":true,"raw":1)";
-    if (!device.empty())
+    if (!device.empty()) {
         request += R"(,"device":")" + device + '"';
+    }
     return request + "};\n";
 }
 
@@ -81,20 +85,24 @@ bool waitReady(int fd, short events, Clock::time_point deadline, int wakefd, Sto
     for (;;) {
         const auto left =
             std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
+        if (left <= 0) {
             return false;
+        }
         pollfd fds[2] = {{fd, events, 0}, {wakefd, POLLIN, 0}};
         const int n = ::poll(fds, wakefd >= 0 ? 2 : 1, static_cast<int>(left));
-        if (n < 0 && errno != EINTR)
+        if (n < 0 && errno != EINTR) {
             return false;
+        }
         if (n > 0 && (fds[1].revents & POLLIN)) {
             std::uint64_t count = 0;
             (void)::read(wakefd, &count, sizeof count);
-            if (stop())
+            if (stop()) {
                 return false;
+            }
         }
-        if (n > 0 && fds[0].revents)
+        if (n > 0 && fds[0].revents) {
             return true;
+        }
     }
 }
 
@@ -125,10 +133,11 @@ int connectTo(const std::string& host, const std::string& service, int wakefd, S
         if (outcome == EINPROGRESS) {
             socklen_t size = sizeof outcome;
             if (!waitReady(fd, POLLOUT, Clock::now() + std::chrono::milliseconds(connectTimeoutMs),
-                           wakefd, stop))
+                           wakefd, stop)) {
                 outcome = ETIMEDOUT;
-            else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &outcome, &size) != 0)
+            } else if (::getsockopt(fd, SOL_SOCKET, SO_ERROR, &outcome, &size) != 0) {
                 outcome = errno;
+            }
         }
         if (outcome != 0) {
             error = outcome;
@@ -157,8 +166,9 @@ class SocketSerialPort : public SerialPort {
 public:
     SocketSerialPort(NetworkSource source, int epfd, int wakefd, int connected, std::string route)
         : m_source(std::move(source)), m_epfd(epfd), m_wakefd(wakefd), m_route(std::move(route)) {
-        if (connected >= 0)
+        if (connected >= 0) {
             adopt(connected);
+        }
     }
 
     ~SocketSerialPort() override {
@@ -188,24 +198,28 @@ public:
     int waitEvents(std::uint32_t& occurred) override {
         occurred = 0;
         for (;;) {
-            if (m_closed)
+            if (m_closed) {
                 return 0;
+            }
             if (const int lost = m_lost.exchange(0)) {
                 drop();
                 return lost;
             }
             if (!connected()) {
-                if (const int rc = reconnect())
+                if (const int rc = reconnect()) {
                     return rc;
-                if (m_closed || (!connected() && m_mask == 0))
+                }
+                if (m_closed || (!connected() && m_mask == 0)) {
                     return 0;
+                }
                 continue;
             }
             epoll_event events[2];
             const int n = ::epoll_wait(m_epfd, events, 2, -1);
             if (n < 0) {
-                if (errno == EINTR)
+                if (errno == EINTR) {
                     continue;
+                }
                 return errno;
             }
             bool woken = false;
@@ -220,8 +234,9 @@ public:
                 }
             }
             const std::uint32_t mask = m_mask;
-            if (m_closed || (woken && mask == 0))
+            if (m_closed || (woken && mask == 0)) {
                 return 0;
+            }
             if (m_rxPending && (mask & evRxChar)) {
                 m_rxPending = false;
                 occurred = evRxChar;
@@ -242,8 +257,9 @@ public:
                     return 0;
                 }
             }
-            if (m_fd < 0 || m_lost)
+            if (m_fd < 0 || m_lost) {
                 return 0;
+            }
             const ssize_t n = ::recv(m_fd, m_buffer, sizeof m_buffer, 0);
             if (n > 0) {
                 m_next = 0;
@@ -264,8 +280,9 @@ public:
     int queueCounts(int& rxCount, int& txCount) override {
         std::lock_guard<std::mutex> lock(m_fdMutex);
         int queued = 0;
-        if (m_fd >= 0 && ::ioctl(m_fd, FIONREAD, &queued) != 0)
+        if (m_fd >= 0 && ::ioctl(m_fd, FIONREAD, &queued) != 0) {
             return errno;
+        }
         rxCount = queued + static_cast<int>(m_filled - m_next);
         txCount = 0;
         return 0;
@@ -274,8 +291,9 @@ public:
     int close() override {
         {
             std::lock_guard<std::mutex> lock(m_fdMutex);
-            if (m_fd >= 0)
+            if (m_fd >= 0) {
                 ::close(m_fd);
+            }
             m_fd = -1;
         }
         m_closed = true;
@@ -298,8 +316,9 @@ private:
 
     // gpsd's own replies are JSON lines; only the receiver's lines pass.
     bool keep(unsigned char c) {
-        if (!m_source.gpsd)
+        if (!m_source.gpsd) {
             return true;
+        }
         if (m_inReply) {
             m_inReply = c != '\n';
             m_lineStart = !m_inReply;
@@ -332,8 +351,9 @@ private:
 
     void drop() {
         std::lock_guard<std::mutex> lock(m_fdMutex);
-        if (m_fd >= 0)
+        if (m_fd >= 0) {
             ::close(m_fd); // also leaves the epoll set
+        }
         m_fd = -1;
         m_next = m_filled = 0;
         m_rxPending = false;
@@ -346,14 +366,16 @@ private:
         if (Clock::now() < m_nextAttempt) {
             const int idle = -1; // nothing to wait on but the wake-up
             waitReady(idle, 0, m_nextAttempt, m_wakefd, stop);
-            if (stop() || Clock::now() < m_nextAttempt)
+            if (stop() || Clock::now() < m_nextAttempt) {
                 return 0;
+            }
         }
         m_nextAttempt = Clock::now() + reconnectPace;
         int error = 0;
         const int fd = connectTo(m_source.host, m_source.service, m_wakefd, stop, error);
-        if (fd < 0)
+        if (fd < 0) {
             return stop() ? 0 : error;
+        }
         if (m_source.gpsd && !sendAll(fd, watchRequest(m_source.device))) {
             error = errno;
             ::close(fd);
@@ -390,9 +412,11 @@ std::shared_ptr<SerialPort> makeSocketPort(NetworkSource source, int connected, 
     wakeup.data.u32 = wakeTag;
     if (wakefd < 0 || ::epoll_ctl(epfd, EPOLL_CTL_ADD, wakefd, &wakeup) != 0) {
         error = errno;
-        for (int fd : {wakefd, epfd, connected})
-            if (fd >= 0)
+        for (int fd : {wakefd, epfd, connected}) {
+            if (fd >= 0) {
                 ::close(fd);
+            }
+        }
         return nullptr;
     }
     return std::make_shared<SocketSerialPort>(std::move(source), epfd, wakefd, connected,
@@ -402,8 +426,9 @@ std::shared_ptr<SerialPort> makeSocketPort(NetworkSource source, int connected, 
 bool sameDevice(const std::string& a, const std::string& b) {
     struct stat sa {};
     struct stat sb {};
-    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0)
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) {
         return a == b;
+    }
     return S_ISCHR(sa.st_mode) && S_ISCHR(sb.st_mode) && sa.st_rdev == sb.st_rdev;
 }
 
@@ -415,16 +440,18 @@ int watchThroughLocalGpsd(const std::string& path, std::string& gpsdName) {
     int error = 0;
     const std::string port = std::to_string(localGpsdPort.load());
     const int fd = connectTo(localHost, port, -1, never, error);
-    if (fd < 0)
+    if (fd < 0) {
         return -1;
+    }
     const auto deadline = Clock::now() + std::chrono::milliseconds(probeTimeoutMs);
     std::string received;
     if (sendAll(fd, "?DEVICES;\n")) {
         while (received.size() < 65536 && waitReady(fd, POLLIN, deadline, -1, never)) {
             char chunk[readChunk];
             const ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
-            if (n <= 0)
+            if (n <= 0) {
                 break;
+            }
             received.append(chunk, static_cast<std::size_t>(n));
             for (std::size_t start = 0, end;
                  (end = received.find('\n', start)) != std::string::npos; start = end + 1) {
@@ -432,8 +459,9 @@ int watchThroughLocalGpsd(const std::string& path, std::string& gpsdName) {
                     QJsonDocument::fromJson(
                         QByteArray::fromStdString(received.substr(start, end - start)))
                         .object();
-                if (reply.value(QLatin1String("class")).toString() != QLatin1String("DEVICES"))
+                if (reply.value(QLatin1String("class")).toString() != QLatin1String("DEVICES")) {
                     continue;
+                }
                 for (const QJsonValue device : reply.value(QLatin1String("devices")).toArray()) {
                     const std::string name =
                         device.toObject().value(QLatin1String("path")).toString().toStdString();
@@ -471,12 +499,14 @@ public:
         std::shared_ptr<SerialPort> port = m_devices->open(path, error);
         // Held by another program (gpsd takes a receiver as it is plugged
         // in): read it through gpsd when that is the holder.
-        if (port || (error != EBUSY && error != EWOULDBLOCK))
+        if (port || (error != EBUSY && error != EWOULDBLOCK)) {
             return port;
+        }
         std::string gpsdName;
         const int fd = watchThroughLocalGpsd(path, gpsdName);
-        if (fd < 0)
+        if (fd < 0) {
             return nullptr;
+        }
         source.gpsd = true;
         source.host = localHost;
         source.service = std::to_string(localGpsdPort.load());
@@ -488,8 +518,9 @@ public:
 
     std::string errorText(int code) const override {
         // Negative codes are the resolver's (a name that does not resolve).
-        if (code < 0)
+        if (code < 0) {
             return ::gai_strerror(code);
+        }
         return m_devices->errorText(code);
     }
 
@@ -521,12 +552,14 @@ SourceName parseNetworkSource(const std::string& name, NetworkSource& source) {
     std::size_t colon = std::string::npos;
     if (!rest.empty() && rest[0] == '[') {
         const std::size_t close = rest.find(']');
-        if (close == std::string::npos)
+        if (close == std::string::npos) {
             return SourceName::malformed;
+        }
         source.host = rest.substr(1, close - 1);
         if (close + 1 < rest.size()) {
-            if (rest[close + 1] != ':')
+            if (rest[close + 1] != ':') {
                 return SourceName::malformed;
+            }
             colon = close + 1;
         }
     } else {
@@ -534,14 +567,17 @@ SourceName parseNetworkSource(const std::string& name, NetworkSource& source) {
         source.host = rest.substr(0, colon);
     }
     source.service = colon == std::string::npos ? std::string() : rest.substr(colon + 1);
-    if (source.gpsd && source.host.empty())
+    if (source.gpsd && source.host.empty()) {
         source.host = "localhost";
-    if (source.gpsd && colon == std::string::npos)
+    }
+    if (source.gpsd && colon == std::string::npos) {
         source.service = std::to_string(defaultGpsdPort);
+    }
     const bool hostOk = !source.host.empty() && isPlainText(source.host) &&
                         source.host.find_first_of(" /[]") == std::string::npos;
-    if (!hostOk || !isPortNumber(source.service) || !isPlainText(source.device))
+    if (!hostOk || !isPortNumber(source.service) || !isPlainText(source.device)) {
         return SourceName::malformed;
+    }
     return SourceName::network;
 }
 

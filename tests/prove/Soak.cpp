@@ -136,22 +136,30 @@ long residentKb() {
 
 ItemKind SoakStream::kind(std::uint64_t i) const {
     const std::uint64_t r = mix(seed * 0x100000001B3ULL ^ i) % 1000;
-    if (r < 400)
+    if (r < 400) {
         return ItemKind::validFix;
-    if (r < 480)
+    }
+    if (r < 480) {
         return ItemKind::statusV;
-    if (r < 560)
+    }
+    if (r < 560) {
         return ItemKind::badChecksum;
-    if (r < 600)
+    }
+    if (r < 600) {
         return ItemKind::nulInStatus;
-    if (r < 630)
+    }
+    if (r < 630) {
         return ItemKind::truncated;
-    if (r < 650)
+    }
+    if (r < 650) {
         return ItemKind::longCut;
-    if (r < 655)
+    }
+    if (r < 655) {
         return ItemKind::longDropped;
-    if (r < 775)
+    }
+    if (r < 775) {
         return ItemKind::garbage;
+    }
     return ItemKind::otherSentence;
 }
 

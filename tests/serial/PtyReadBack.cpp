@@ -8,8 +8,9 @@ namespace tessaro::test {
 LineReadBack readLine(int fd) {
     LineReadBack r;
     struct termios2 t {};
-    if (::ioctl(fd, TCGETS2, &t) != 0)
+    if (::ioctl(fd, TCGETS2, &t) != 0) {
         return r;
+    }
     r.ok = true;
     r.inputSpeed = t.c_ispeed;
     r.outputSpeed = t.c_ospeed;

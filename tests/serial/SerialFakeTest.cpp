@@ -73,8 +73,9 @@ protected:
     bool notificationPosted() {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
         while (serial->notificationsPending() == 0) {
-            if (std::chrono::steady_clock::now() > deadline)
+            if (std::chrono::steady_clock::now() > deadline) {
                 return false;
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         return true;
@@ -341,8 +342,9 @@ TEST_P(StepFailures, AHandlerThatClosesThePortLeavesItClosed) {
     for (eNotifyErr mode : {neEvent, neDialog}) {
         serial->SetNotifyErrors(mode);
         serial->SetActive(true);
-        if (row.failsOnClose)
+        if (row.failsOnClose) {
             serial->SetActive(false);
+        }
         EXPECT_FALSE(serial->Active()) << mode;
         EXPECT_FALSE(fake->isOpen()) << mode;
     }

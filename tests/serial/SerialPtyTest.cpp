@@ -39,8 +39,9 @@ protected:
 
     void TearDown() override {
         serial.reset();
-        if (master >= 0)
+        if (master >= 0) {
             ::close(master);
+        }
         ::close(slave);
     }
 
@@ -232,10 +233,12 @@ TEST_F(SerialPty, RecordedSentencesArriveOneMessageEach) {
     std::vector<std::string> sentences;
     std::string line;
     while (sentences.size() < 300 && std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r')
+        if (!line.empty() && line.back() == '\r') {
             line.pop_back();
-        if (line.size() > 1 && line[0] == '$' && line.find('$', 1) == std::string::npos)
+        }
+        if (line.size() > 1 && line[0] == '$' && line.find('$', 1) == std::string::npos) {
             sentences.push_back(line + "\r");
+        }
     }
     frameNmea();
     serial->SetActive(true);

@@ -24,8 +24,9 @@ inline bool waitUntil(const std::function<bool()>& done, int boundMs = 3000) {
     QTimer tick;
     tick.start(5);
     while (!done()) {
-        if (deadline.hasExpired())
+        if (deadline.hasExpired()) {
             return false;
+        }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
@@ -43,8 +44,9 @@ struct ErrorBoxes {
     ErrorBoxes() {
         previous = setSerialErrorBox([this](const QString& caption, const QString& text) {
             shown.emplace_back(caption.toStdString(), text.toStdString());
-            if (onShow)
+            if (onShow) {
                 onShow();
+            }
         });
     }
     ~ErrorBoxes() { setSerialErrorBox(previous); }

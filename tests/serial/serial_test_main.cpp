@@ -7,8 +7,9 @@
 
 int main(int argc, char** argv) {
 #ifndef _WIN32 // the Windows build's Qt has no offscreen platform
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
 #endif
     QLocale::setDefault(QLocale::c());
     QCoreApplication app(argc, argv);
