@@ -8,6 +8,7 @@
 //    with --gpsd the window reads the terminal through a private gpsd.
 #include "Application.h"
 #include "Form1.h"
+#include "Pty.h"
 #include "Serial4.h"
 #include "Widgets.h"
 
@@ -23,7 +24,6 @@
 
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -130,13 +130,13 @@ bool warmUp(TForm1& form, int master) {
 }
 
 int latency(int count, int runs, bool throughGpsd) {
-    int master = -1;
-    int slave = -1;
-    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
-        std::perror("openpty");
+    tessaro::test::PseudoTerminal pty;
+    if (!pty.ok()) {
+        std::fprintf(stderr, "%s\n", pty.error().c_str());
         return 1;
     }
-    std::string path = ::ttyname(slave);
+    const int master = pty.master();
+    std::string path = pty.path();
     pid_t gpsd = -1;
     if (throughGpsd) {
         const std::string port = "29" + std::to_string(100 + ::getpid() % 800);
@@ -213,8 +213,6 @@ int latency(int count, int runs, bool throughGpsd) {
         ::kill(-gpsd, SIGTERM);
         ::waitpid(gpsd, nullptr, 0);
     }
-    ::close(master);
-    ::close(slave);
     return 0;
 }
 

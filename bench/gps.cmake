@@ -1,7 +1,8 @@
 # GPS intake on the real window: fix throughput and byte-to-screen latency.
 if(TESSARO_GUI)
     add_executable(bench_intake ${CMAKE_CURRENT_LIST_DIR}/bench_intake.cpp)
-    target_link_libraries(bench_intake PRIVATE tessaro_window benchmark::benchmark)
+    target_link_libraries(bench_intake PRIVATE tessaro_window tessaro_test_support
+                                               benchmark::benchmark)
     if(TARGET tessaro_resources)
         target_link_libraries(bench_intake PRIVATE tessaro_resources)
     endif()

@@ -2,5 +2,5 @@
 # program (it needs the window thread's event loop, not a benchmark loop).
 if(TESSARO_GUI)
     add_executable(serial_latency ${CMAKE_CURRENT_LIST_DIR}/serial_latency.cpp)
-    target_link_libraries(serial_latency PRIVATE tessaro_serial Qt6::Core)
+    target_link_libraries(serial_latency PRIVATE tessaro_serial tessaro_test_support Qt6::Core)
 endif()

@@ -2,6 +2,8 @@
 // and while sentences stream in, the CPU an open silent port costs, and the
 // CPU a network source costs while its peer is gone (tcp:// to a closed port).
 //   serial_latency [runs=200] [idle-seconds=10]
+#include "CpuTime.h"
+#include "Pty.h"
 #include "Serial4.h"
 
 #include <QCoreApplication>
@@ -11,8 +13,6 @@
 
 #include <fcntl.h>
 #include <netinet/in.h>
-#include <pty.h>
-#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -36,13 +36,6 @@ void runEventLoop(int ms) {
     while (!deadline.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-}
-
-double cpuSeconds() {
-    rusage u{};
-    ::getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 void report(const char* name, std::vector<double> ms) {
@@ -69,7 +62,7 @@ std::vector<double> closeLatencies(TSerial& serial, int runs) {
 // Runs the window thread's loop for `seconds` without a tick of its own (only
 // the serial component may cost anything) and prints the process's CPU time.
 void reportCpu(const char* name, int seconds) {
-    const double cpu0 = cpuSeconds();
+    const double cpu0 = tessaro::test::processCpuSeconds();
     const auto t0 = Clock::now();
     {
         QEventLoop loop;
@@ -77,7 +70,7 @@ void reportCpu(const char* name, int seconds) {
         loop.exec();
     }
     const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
-    const double cpu = cpuSeconds() - cpu0;
+    const double cpu = tessaro::test::processCpuSeconds() - cpu0;
     std::printf("%-28s %.1f s wall, %.4f s CPU = %.3f %% of one core (whole process)\n", name, wall,
                 cpu, 100.0 * cpu / wall);
 }
@@ -102,14 +95,12 @@ int main(int argc, char** argv) {
     const int runs = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
     const int idleSeconds = argc > 2 ? std::max(1, std::atoi(argv[2])) : 10;
 
-    int master = -1;
-    int slave = -1;
-    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
-        std::perror("openpty");
+    tessaro::test::PseudoTerminal pty;
+    if (!pty.ok()) {
+        std::fprintf(stderr, "%s\n", pty.error().c_str());
         return 1;
     }
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    const std::string path = ::ttyname(slave);
+    const std::string path = pty.path();
 
     TSerial serial;
     serial.SetPortResolver([&](int) { return path; });
@@ -126,7 +117,7 @@ int main(int argc, char** argv) {
     std::thread writer([&] {
         const std::string sentence = "$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F\r\n";
         while (!stop) {
-            (void)::write(master, sentence.data(), sentence.size());
+            pty.sendSome(sentence);
             std::this_thread::sleep_for(std::chrono::microseconds(500));
         }
     });
@@ -152,7 +143,5 @@ int main(int argc, char** argv) {
     reportCpu("tcp:// peer gone", idleSeconds);
     std::printf("%-28s %ld connection errors reported meanwhile\n", "", errors);
     serial.SetActive(false);
-    ::close(master);
-    ::close(slave);
     return 0;
 }

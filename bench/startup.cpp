@@ -11,6 +11,7 @@
 // store with GPS on a pseudo-terminal (the port opens during the start-up).
 #include "Application.h"
 #include "Form1.h"
+#include "Pty.h"
 #include "Serial4.h"
 
 #include <QDir>
@@ -20,7 +21,6 @@
 #include <QTimer>
 
 #include <fcntl.h>
-#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -182,12 +182,12 @@ int main(int argc, char** argv) {
     }
     char dirTemplate[] = "/tmp/tessaro-startup-XXXXXX";
     const std::string config = ::mkdtemp(dirTemplate);
-    int master = -1;
-    int slave = -1;
-    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
+    tessaro::test::PseudoTerminal pty;
+    if (!pty.ok()) {
+        std::fprintf(stderr, "%s\n", pty.error().c_str());
         return 2;
     }
-    const std::string device = ::ttyname(slave);
+    const std::string device = pty.path();
 
     struct Situation {
         const char* name;
@@ -239,8 +239,6 @@ int main(int argc, char** argv) {
         allMet = allMet && median <= goalMs && peakMax <= goalMb;
     }
     QDir(QString::fromStdString(config)).removeRecursively();
-    ::close(master);
-    ::close(slave);
     std::printf("\ngoals %s\n", allMet ? "met" : "MISSED");
     return allMet ? 0 : 1;
 }

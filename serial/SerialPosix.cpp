@@ -1,6 +1,7 @@
 // The serial layer on Linux: a tty device opened non-blocking, an epoll set
 // with the device edge-triggered and an eventfd that wakes the waiter when the
 // events are disarmed or the port is closed.
+#include "EpollWait.h"
 #include "SerialPlatform.h"
 #include "SerialPosixLine.h"
 
@@ -21,8 +22,6 @@
 namespace tessaro {
 namespace {
 
-constexpr std::uint32_t deviceTag = 0;
-constexpr std::uint32_t wakeTag = 1;
 // Modem lines, ring and break have no fd readiness: they are sampled this often.
 constexpr int modemSampleMs = 50;
 
@@ -86,29 +85,18 @@ public:
             if (m_hungUp) {
                 return EIO;
             }
-            epoll_event events[2];
-            const int n = ::epoll_wait(m_epfd, events, 2, m_modemLines ? modemSampleMs : -1);
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return errno;
+            const EpollWaitResult waited =
+                waitOnce(m_epfd, m_wakefd, m_modemLines ? modemSampleMs : -1);
+            if (waited.error) {
+                return waited.error;
             }
-            bool woken = false;
-            for (int i = 0; i < n; ++i) {
-                if (events[i].data.u32 == wakeTag) {
-                    std::uint64_t count = 0;
-                    (void)::read(m_wakefd, &count, sizeof count);
-                    woken = true;
-                    continue;
-                }
-                // Receiver unplugged or pty master closed.
-                if (events[i].events & (EPOLLHUP | EPOLLERR)) {
-                    m_hungUp = true;
-                }
-                if (events[i].events & EPOLLIN) {
-                    m_rxPending = true;
-                }
+            const bool woken = waited.woken;
+            // Receiver unplugged or pty master closed.
+            if (waited.sourceEvents & (EPOLLHUP | EPOLLERR)) {
+                m_hungUp = true;
+            }
+            if (waited.sourceEvents & EPOLLIN) {
+                m_rxPending = true;
             }
             if (m_hungUp) {
                 return EIO;
@@ -364,10 +352,10 @@ public:
         // must not keep the waiter spinning.
         epoll_event device{};
         device.events = EPOLLIN | EPOLLET;
-        device.data.u32 = deviceTag;
+        device.data.u32 = kSourceTag;
         epoll_event wakeup{};
         wakeup.events = EPOLLIN;
-        wakeup.data.u32 = wakeTag;
+        wakeup.data.u32 = kWakeTag;
         if (::epoll_ctl(epfd, EPOLL_CTL_ADD, fd, &device) != 0 ||
             ::epoll_ctl(epfd, EPOLL_CTL_ADD, wakefd, &wakeup) != 0) {
             return fail(errno, epfd, wakefd);

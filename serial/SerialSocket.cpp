@@ -6,6 +6,7 @@
 // library for that one line and would hand out its own parsed reports, not
 // the receiver's sentences that the intake reads.
 #include "SerialSocket.h"
+#include "EpollWait.h"
 
 #include <QByteArray>
 #include <QJsonArray>
@@ -35,8 +36,6 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::uint32_t socketTag = 0;
-constexpr std::uint32_t wakeTag = 1;
 constexpr auto reconnectPace = std::chrono::seconds(1);
 constexpr int connectTimeoutMs = 5000;
 constexpr int probeTimeoutMs = 2000;
@@ -214,24 +213,14 @@ public:
                 }
                 continue;
             }
-            epoll_event events[2];
-            const int n = ::epoll_wait(m_epfd, events, 2, -1);
-            if (n < 0) {
-                if (errno == EINTR) {
-                    continue;
-                }
-                return errno;
+            const EpollWaitResult waited = waitOnce(m_epfd, m_wakefd, -1);
+            if (waited.error) {
+                return waited.error;
             }
-            bool woken = false;
-            for (int i = 0; i < n; ++i) {
-                if (events[i].data.u32 == wakeTag) {
-                    std::uint64_t count = 0;
-                    (void)::read(m_wakefd, &count, sizeof count);
-                    woken = true;
-                } else {
-                    // A hang-up too: the reads take what is left, then find the end.
-                    m_rxPending = true;
-                }
+            const bool woken = waited.woken;
+            if (waited.sourceEvents != 0) {
+                // A hang-up too: the reads take what is left, then find the end.
+                m_rxPending = true;
             }
             const std::uint32_t mask = m_mask;
             if (m_closed || (woken && mask == 0)) {
@@ -335,7 +324,7 @@ private:
     void adopt(int fd) {
         epoll_event in{};
         in.events = EPOLLIN | EPOLLRDHUP | EPOLLET;
-        in.data.u32 = socketTag;
+        in.data.u32 = kSourceTag;
         std::lock_guard<std::mutex> lock(m_fdMutex);
         if (m_closed) {
             ::close(fd);
@@ -409,7 +398,7 @@ std::shared_ptr<SerialPort> makeSocketPort(NetworkSource source, int connected, 
     const int wakefd = epfd < 0 ? -1 : ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     epoll_event wakeup{};
     wakeup.events = EPOLLIN;
-    wakeup.data.u32 = wakeTag;
+    wakeup.data.u32 = kWakeTag;
     if (wakefd < 0 || ::epoll_ctl(epfd, EPOLL_CTL_ADD, wakefd, &wakeup) != 0) {
         error = errno;
         for (int fd : {wakefd, epfd, connected}) {

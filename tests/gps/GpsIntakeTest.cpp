@@ -2,6 +2,7 @@
 // the serial component hands them over, without a port.
 #include "Form1.h"
 #include "GpsWindowFixture.h"
+#include "Nmea.h"
 #include "Widgets.h"
 
 #include <QLabel>
@@ -196,14 +197,8 @@ TEST_P(Talker, OnlyGllSentencesAreUsed) {
 }
 
 std::string withTalker(const char* tag) {
-    std::string s = tag + std::string(",5130.7712,N,00007.3456,W,093015.00,A");
-    unsigned sum = 0;
-    for (std::size_t i = 1; i < s.size(); ++i) {
-        sum ^= static_cast<unsigned char>(s[i]);
-    }
-    char tail[8];
-    std::snprintf(tail, sizeof tail, "*%02X\r", sum);
-    return s + tail;
+    return tessaro::test::withChecksum(tag + std::string(",5130.7712,N,00007.3456,W,093015.00,A")) +
+           "\r";
 }
 
 INSTANTIATE_TEST_SUITE_P(

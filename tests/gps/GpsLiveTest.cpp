@@ -1,11 +1,11 @@
 // The whole road of a GPS sentence: bytes written into a pseudo-terminal's
 // master, the window's Serial1 on its slave (named by the ComDevice1
 // setting), and what the window shows.
+#include "CpuTime.h"
 #include "Form1.h"
 #include "GpsWindowFixture.h"
+#include "Pty.h"
 #include "PtyReadBack.h"
-#include "SerialTestSupport.h"
-#include "Widgets.h"
 
 #include <QElapsedTimer>
 #include <QLabel>
@@ -13,9 +13,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <fcntl.h>
-#include <pty.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -24,80 +22,42 @@
 
 namespace {
 
+using tessaro::test::processCpuSeconds;
+using tessaro::test::PseudoTerminal;
 using tessaro::test::readLine;
-using tessaro::test::settle;
+using tessaro::test::runEventLoopFor;
 using tessaro::test::waitUntil;
-
-const std::string london = "$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F\r\n";
-const QString londonStatus = QStringLiteral("New GPS data received at 09:30:15 UT");
-
-double cpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 class GpsLive : public GpsWindowFixture {
 protected:
     void SetUp() override {
         GpsWindowFixture::SetUp();
-        ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-        // Writes must never block the test when nobody reads the slave.
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-        path = ::ttyname(slave);
+        ASSERT_TRUE(pty.ok()) << pty.error();
     }
 
-    void TearDown() override {
-        GpsWindowFixture::TearDown();
-        if (master >= 0) {
-            ::close(master);
-        }
-        ::close(slave);
-    }
+    void send(const std::string& bytes) { ASSERT_TRUE(pty.send(bytes)); }
 
-    // The program's start with stored settings: port 1 is `device`, 4800 bit/s.
-    TForm1& startUsing(int target, const std::string& device) {
-        writeStoreText(firstTenValues() + "comport=0\ncomspeed=2\ntarget=" +
-                       QByteArray::number(target) + "\nComDevice1=" + device.c_str() + "\n");
-        return startWindow(false);
-    }
-
-    void send(const std::string& bytes) {
-        ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
-
-    bool statusBecomes(const QString& text, int boundMs = 3000) {
-        return waitUntil([&] { return m_form->sb->SimpleText() == text; }, boundMs);
-    }
-
-    QString statusDetail() const {
-        return m_form->sb->findChild<QLabel*>(QStringLiteral("sbText"))->toolTip();
-    }
-
-    int master = -1;
-    int slave = -1;
-    std::string path;
+    PseudoTerminal pty;
 };
 
 TEST_F(GpsLive, StartUpOpensThePortAndAFixReachesBothPages) {
-    TForm1& f = startUsing(0, path);
+    TForm1& f = startUsing(pty.path());
     ASSERT_TRUE(f.Serial1->Active());
-    const auto line = readLine(slave);
+    const auto line = readLine(pty.slave());
     EXPECT_EQ(line.inputSpeed, 4800u);
     EXPECT_FALSE(line.parityCheck);
-    EXPECT_EQ(f.rgComport->Button(0)->toolTip(), QString::fromStdString(path));
+    EXPECT_EQ(f.rgComport->Button(0)->toolTip(), QString::fromStdString(pty.path()));
 
     f.edToQTH->setText(QStringLiteral("JN49kw"));
     // Other sentences and the line feed pass without a trace.
-    send("$GPGGA,093015.00,5130.7712,N,00007.3456,W,1,08,0.9,10.0,M,47.0,M,,*4B\r\n" + london);
+    send("$GPGGA,093015.00,5130.7712,N,00007.3456,W,1,08,0.9,10.0,M,47.0,M,,*4B\r\n" + londonFix);
     ASSERT_TRUE(statusBecomes(londonStatus)) << qPrintable(f.sb->SimpleText());
     EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("51"));
     EXPECT_EQ(f.edFmLatSec->text(), QStringLiteral("46"));
     EXPECT_EQ(f.edFmLonMin->text(), QStringLiteral("7"));
     EXPECT_EQ(f.rgFmLon->ItemIndex(), 1);
     EXPECT_EQ(f.edFmQth->text(), QStringLiteral("io91wm"));
-    EXPECT_EQ(f.lbNmea4->text(), QString::fromStdString(london).trimmed());
+    EXPECT_EQ(f.lbNmea4->text(), QString::fromStdString(londonFix).trimmed());
     EXPECT_EQ(f.lbNmea3->text(), QStringLiteral("---"));
     EXPECT_FALSE(f.lbDist->text().isEmpty());
     // io91wm to JN49kw, square centres: 111.3 km * sqrt(1.583^2 + (9.0 cos 50.73)^2)
@@ -108,7 +68,7 @@ TEST_F(GpsLive, StartUpOpensThePortAndAFixReachesBothPages) {
 }
 
 TEST_F(GpsLive, ABurstArrivesWholeAndInOrder) {
-    TForm1& f = startUsing(1, path);
+    TForm1& f = startUsing(pty.path(), 1);
     std::string burst;
     for (int i = 0; i < 60; ++i) {
         char sentence[64];
@@ -127,8 +87,8 @@ TEST_F(GpsLive, ABurstArrivesWholeAndInOrder) {
 // and none moves the start point (what the pages show is what gets saved).
 TEST_F(GpsLive, DamagedLinesNeverMoveThePosition) {
     using namespace std::string_literals;
-    TForm1& f = startUsing(0, path);
-    send(london);
+    TForm1& f = startUsing(pty.path());
+    send(londonFix);
     ASSERT_TRUE(statusBecomes(londonStatus));
     const auto startPoint = [&f] {
         QStringList texts;
@@ -160,17 +120,17 @@ TEST_F(GpsLive, DamagedLinesNeverMoveThePosition) {
 }
 
 TEST_F(GpsLive, SpeedChangeReopensAtTheNewSpeed) {
-    TForm1& f = startUsing(0, path);
+    TForm1& f = startUsing(pty.path());
     f.rgComspeed->SetItemIndex(4);
     EXPECT_TRUE(f.Serial1->Active());
-    EXPECT_EQ(readLine(slave).inputSpeed, 19200u);
-    send(london);
+    EXPECT_EQ(readLine(pty.slave()).inputSpeed, 19200u);
+    send(londonFix);
     EXPECT_TRUE(statusBecomes(londonStatus));
 }
 
 TEST_F(GpsLive, OffClosesThePortAndFreesTheDevice) {
-    TForm1& f = startUsing(0, path);
-    send(london);
+    TForm1& f = startUsing(pty.path());
+    send(londonFix);
     ASSERT_TRUE(statusBecomes(londonStatus));
     f.rgGpsTarget->SetItemIndex(2);
     EXPECT_FALSE(f.Serial1->Active());
@@ -178,13 +138,13 @@ TEST_F(GpsLive, OffClosesThePortAndFreesTheDevice) {
     EXPECT_TRUE(f.lbNmea4->text().isEmpty());
     EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
 
-    const int other = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int other = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(other, 0) << "the device is no longer held exclusively";
     EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0);
     ::close(other);
 
-    send(london);
-    settle(200);
+    send(londonFix);
+    runEventLoopFor(200);
     EXPECT_TRUE(f.lbNmea4->text().isEmpty());
     EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
 }
@@ -192,7 +152,7 @@ TEST_F(GpsLive, OffClosesThePortAndFreesTheDevice) {
 // Off chosen while the receiver's sentences queue up: a sentence of the old
 // connection handed over before the close must not show up afterwards.
 TEST_F(GpsLive, NothingOfAClosedConnectionReachesTheWindow) {
-    TForm1& f = startUsing(0, path);
+    TForm1& f = startUsing(pty.path());
     std::string backlog;
     while (backlog.size() < 3000) {
         backlog += "$GPGLL,5230.000,N,00107.000,E,101010,A\r\n";
@@ -208,7 +168,7 @@ TEST_F(GpsLive, NothingOfAClosedConnectionReachesTheWindow) {
     }
     ASSERT_GT(f.Serial1->notificationsPending(), 0u);
     f.rgGpsTarget->SetItemIndex(2);
-    settle(200);
+    runEventLoopFor(200);
     EXPECT_EQ(f.lbNmea1->text(), QStringLiteral("Off"));
     EXPECT_TRUE(f.lbNmea4->text().isEmpty());
     EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
@@ -216,9 +176,9 @@ TEST_F(GpsLive, NothingOfAClosedConnectionReachesTheWindow) {
 }
 
 TEST_F(GpsLive, MissingDeviceShowsSerialIoErrorAndTheWindowGoesOn) {
-    TForm1& f = startUsing(0, m_dir.path().toStdString() + "/no-such-receiver");
+    TForm1& f = startUsing(m_dir.path().toStdString() + "/no-such-receiver");
     EXPECT_FALSE(f.Serial1->Active());
-    EXPECT_EQ(f.sb->SimpleText(), QStringLiteral("Serial I/O Error..."));
+    EXPECT_EQ(f.sb->SimpleText(), serialError);
     EXPECT_TRUE(statusDetail().contains(QStringLiteral("No such file or directory")))
         << qPrintable(statusDetail());
     EXPECT_TRUE(m_errors.isEmpty());
@@ -232,26 +192,19 @@ TEST_F(GpsLive, MissingDeviceShowsSerialIoErrorAndTheWindowGoesOn) {
 }
 
 TEST_F(GpsLive, ClosingTheMasterMidStreamShowsTheErrorWithoutSpinning) {
-    TForm1& f = startUsing(0, path);
-    send(london);
+    TForm1& f = startUsing(pty.path());
+    send(londonFix);
     ASSERT_TRUE(statusBecomes(londonStatus));
-    int errors = 0;
-    const TNotifyEvent shown = f.Serial1->OnError;
-    f.Serial1->OnError = [&](TSerial* sender) {
-        ++errors;
-        shown(sender);
-    };
-
-    ::close(master); // the receiver is unplugged
-    master = -1;
-    ASSERT_TRUE(statusBecomes(QStringLiteral("Serial I/O Error...")));
+    int& errors = countErrors();
+    pty.hangUp(); // the receiver is unplugged
+    ASSERT_TRUE(statusBecomes(serialError));
     errors = 0;
-    const double cpuBefore = cpuSeconds();
-    settle(1000);
-    const double cpuUsed = cpuSeconds() - cpuBefore;
+    const double cpuBefore = processCpuSeconds();
+    runEventLoopFor(1000);
+    const double cpuUsed = processCpuSeconds() - cpuBefore;
     EXPECT_LE(errors, 12) << "a failing line is retried at most about ten times a second";
     EXPECT_LT(cpuUsed, 0.5) << "the event thread must not spin";
-    EXPECT_EQ(f.sb->SimpleText(), QStringLiteral("Serial I/O Error..."));
+    EXPECT_EQ(f.sb->SimpleText(), serialError);
 
     // Still in the user's hands: Off closes the port at once.
     QElapsedTimer closing;

@@ -2,6 +2,7 @@
 // on a private port, replaying the recording), and TCP peers that misbehave.
 #include "Form1.h"
 #include "GpsWindowFixture.h"
+#include "Pty.h"
 #include "SerialSocket.h"
 #include "SerialTestSupport.h"
 #include "Widgets.h"
@@ -15,7 +16,6 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/socket.h>
@@ -29,12 +29,8 @@
 
 namespace {
 
-using tessaro::test::settle;
+using tessaro::test::runEventLoopFor;
 using tessaro::test::waitUntil;
-
-const std::string london = "$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F\r\n";
-const QString londonStatus = QStringLiteral("New GPS data received at 09:30:15 UT");
-const QString serialError = QStringLiteral("Serial I/O Error...");
 
 sockaddr_in loopback(int port) {
     sockaddr_in a{};
@@ -167,33 +163,12 @@ struct GpsFake {
 
 class GpsNetwork : public GpsWindowFixture {
 protected:
-    TForm1& startUsing(const std::string& device) {
-        writeStoreText(firstTenValues() +
-                       "comport=0\ncomspeed=2\ntarget=0\nComDevice1=" + device.c_str() + "\n");
-        return startWindow(false);
-    }
-    bool statusBecomes(const QString& text, int boundMs = 5000) {
-        return waitUntil([&] { return m_form->sb->SimpleText() == text; }, boundMs);
-    }
-    QString statusDetail() const {
-        return m_form->sb->findChild<QLabel*>(QStringLiteral("sbText"))->toolTip();
-    }
     // What the window shows of the fix it holds.
     QStringList shownFix() const {
         const TForm1& f = *m_form;
         return {f.sb->SimpleText(),   f.edFmLatDeg->text(), f.edFmLatMin->text(),
                 f.edFmLatSec->text(), f.edFmLonDeg->text(), f.edFmLonMin->text(),
                 f.edFmLonSec->text(), f.edFmQth->text(),    f.lbNmea4->text()};
-    }
-    // Counts the window's line-error reports from now on.
-    int& countErrors() {
-        m_errorCount = 0;
-        const TNotifyEvent shown = m_form->Serial1->OnError;
-        m_form->Serial1->OnError = [this, shown](TSerial* sender) {
-            ++m_errorCount;
-            shown(sender);
-        };
-        return m_errorCount;
     }
     // gpsd on a private port, fed `nmea` once or over and over.
     void startGpsd(GpsFake& gpsd, const std::string& nmea, bool once) {
@@ -205,7 +180,6 @@ protected:
         }
         ASSERT_FALSE(gpsd.device().empty()) << "gpsd did not take the log's device in 30 s";
     }
-    int m_errorCount = 0;
 };
 
 std::string recording() {
@@ -215,25 +189,33 @@ std::string recording() {
     return text.str();
 }
 
+// The last sentence of an NMEA text as the monitor shows it.
+QString lastLine(const std::string& nmea) {
+    const QStringList lines =
+        QString::fromStdString(nmea).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.last().trimmed();
+}
+
 TEST_F(GpsNetwork, GpsdReplayEndsOnTheSameFixAsThePtyAndSurvivesARestart) {
     // The recording straight into a pseudo-terminal: what the window ends on.
-    int master = -1, slave = -1;
-    ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    startUsing(::ttyname(slave));
+    auto pty = std::make_unique<tessaro::test::PseudoTerminal>();
+    ASSERT_TRUE(pty->ok()) << pty->error();
+    startUsing(pty->path());
     const std::string all = recording();
-    for (std::size_t sent = 0; sent < all.size();) {
-        const ssize_t n =
-            ::write(master, all.data() + sent, std::min<std::size_t>(512, all.size() - sent));
-        sent += n > 0 ? static_cast<std::size_t>(n) : 0;
-        settle(1);
-    }
-    settle(300);
+    // Written as the window reads, until the monitor shows the recording's last line.
+    const QString last = lastLine(all);
+    std::size_t sent = 0;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            sent += pty->sendSome(all.substr(sent, 512));
+            return sent == all.size() && m_form->lbNmea4->text() == last;
+        },
+        30000))
+        << sent << " of " << all.size() << " bytes; " << qPrintable(m_form->lbNmea4->text());
     const QStringList direct = shownFix();
     ASSERT_TRUE(direct[0].startsWith(QStringLiteral("New GPS data"))) << qPrintable(direct[0]);
     m_form.reset();
-    ::close(master);
-    ::close(slave);
+    pty.reset();
 
     // The same recording through gpsd.
     GpsFake gpsd;
@@ -254,11 +236,11 @@ TEST_F(GpsNetwork, GpsdReplayEndsOnTheSameFixAsThePtyAndSurvivesARestart) {
     EXPECT_TRUE(statusDetail().endsWith(QString::fromStdString(" (" + url + ")")))
         << qPrintable(statusDetail());
     errors = 0;
-    settle(2000);
+    runEventLoopFor(2000);
     EXPECT_LE(errors, 3) << "reconnects about once a second, never a spin";
 
     // Back again: the fixes flow without the user doing anything.
-    startGpsd(gpsd, london, false);
+    startGpsd(gpsd, londonFix, false);
     if (IsSkipped() || HasFatalFailure()) {
         return;
     }
@@ -269,7 +251,7 @@ TEST_F(GpsNetwork, GpsdReplayEndsOnTheSameFixAsThePtyAndSurvivesARestart) {
 
 TEST_F(GpsNetwork, ADeviceHeldByGpsdIsReadThroughIt) {
     GpsFake gpsd;
-    startGpsd(gpsd, london, false);
+    startGpsd(gpsd, londonFix, false);
     if (IsSkipped() || HasFatalFailure()) {
         return;
     }
@@ -298,12 +280,12 @@ TEST_F(GpsNetwork, GarbageAndEndlessLinesMoveNothingAndTheNextFixShows) {
     for (std::string start = "$GPGLL,4916.45,N,12311.12,W,"; bytes.size() < (11u << 20);) {
         bytes += start;
     }
-    peer.serve(bytes + "\r\n" + london, false);
+    peer.serve(bytes + "\r\n" + londonFix, false);
 
     TForm1& f = startUsing("tcp://127.0.0.1:" + std::to_string(port));
     ASSERT_TRUE(statusBecomes(londonStatus, 20000))
         << qPrintable(shownFix().join('|') + statusDetail());
-    EXPECT_EQ(f.lbNmea4->text(), QString::fromStdString(london).trimmed());
+    EXPECT_EQ(f.lbNmea4->text(), QString::fromStdString(londonFix).trimmed());
     EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("51"));
     EXPECT_TRUE(m_errors.isEmpty());
 }
@@ -318,11 +300,11 @@ TEST_F(GpsNetwork, PeerGoneOrRefusedIsALineErrorUntilItReturns) {
     EXPECT_EQ(statusDetail(), QString::fromStdString("Connection refused (" + url + ")"));
     EXPECT_TRUE(f.Serial1->Active()) << "retrying, as for an unplugged receiver";
     errors = 0;
-    settle(2000);
+    runEventLoopFor(2000);
     EXPECT_LE(errors, 3);
 
     peer.listen(port);
-    peer.serve(london, true);
+    peer.serve(londonFix, true);
     ASSERT_TRUE(statusBecomes(londonStatus));
     ASSERT_TRUE(statusBecomes(serialError));
     EXPECT_EQ(statusDetail(), QString::fromStdString("Connection reset by peer (" + url + ")"));

@@ -4,6 +4,7 @@
 // midway are in tests/app/test_settings.cpp.)
 #include "Form1.h"
 #include "GpsWindowFixture.h"
+#include "Pty.h"
 #include "Serial4.h"
 #include "SerialTestSupport.h"
 #include "Widgets.h"
@@ -19,7 +20,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/wait.h>
@@ -33,121 +33,75 @@
 
 namespace {
 
-using tessaro::test::settle;
+using tessaro::test::PseudoTerminal;
+using tessaro::test::runEventLoopFor;
 using tessaro::test::waitUntil;
 
-const std::string london = "$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F\r\n";
 const std::string lisbon = "$GPGLL,3843.2100,N,00908.4500,W,120001.00,A\r\n";
-const QString serialError = QStringLiteral("Serial I/O Error...");
-
-struct Pty {
-    int master = -1;
-    int slave = -1;
-    std::string path;
-
-    bool open() {
-        if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
-            return false;
-        }
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-        path = ::ttyname(slave);
-        return true;
-    }
-    void close() {
-        for (int* fd : {&master, &slave}) {
-            if (*fd >= 0) {
-                ::close(*fd);
-                *fd = -1;
-            }
-        }
-    }
-    ~Pty() { close(); }
-};
 
 class Fault : public GpsWindowFixture {
 protected:
-    // The program's start with stored settings: GPS feeds the start point from
-    // port 1, which is `device`.
-    TForm1& startUsing(const std::string& device) {
-        writeStoreText(firstTenValues() +
-                       "comport=0\ncomspeed=2\ntarget=0\nComDevice1=" + device.c_str() + "\n");
-        return startWindow(false);
-    }
-
-    bool statusBecomes(const QString& text, int boundMs = 3000) {
-        return waitUntil([&] { return m_form->sb->SimpleText() == text; }, boundMs);
-    }
-
-    QString statusDetail() const {
-        return m_form->sb->findChild<QLabel*>(QStringLiteral("sbText"))->toolTip();
-    }
-
     // What a user does to try the receiver again: GPS use Off, then back to
     // the start point (a click on an item selects it through SetItemIndex).
     void reselectStartPoint() {
         m_form->rgGpsTarget->SetItemIndex(2);
-        settle(300); // a user takes a moment between the two clicks
+        runEventLoopFor(300); // a user takes a moment between the two clicks
         m_form->rgGpsTarget->SetItemIndex(0);
     }
 
-    static void send(int master, const std::string& bytes) {
-        ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    static void send(PseudoTerminal& pty, const std::string& bytes) {
+        ASSERT_TRUE(pty.send(bytes));
     }
 };
 
 // --- the receiver vanishes ---------------------------------------------------------------------
 
 TEST_F(Fault, ReceiverGoneMidSentenceThenBackBehindTheSamePath) {
-    Pty first;
-    ASSERT_TRUE(first.open());
+    PseudoTerminal first;
+    ASSERT_TRUE(first.ok()) << first.error();
     // ComDevice1 names a stable link, as udev gives a USB receiver.
     const std::string link = m_dir.path().toStdString() + "/gps-receiver";
-    ASSERT_EQ(::symlink(first.path.c_str(), link.c_str()), 0);
+    ASSERT_EQ(::symlink(first.path().c_str(), link.c_str()), 0);
     TForm1& f = startUsing(link);
     ASSERT_TRUE(f.Serial1->Active());
-    send(first.master, london);
-    ASSERT_TRUE(statusBecomes(QStringLiteral("New GPS data received at 09:30:15 UT")));
+    send(first, londonFix);
+    ASSERT_TRUE(statusBecomes(londonStatus));
 
-    int errors = 0;
-    const TNotifyEvent shown = f.Serial1->OnError;
-    f.Serial1->OnError = [&](TSerial* sender) {
-        ++errors;
-        shown(sender);
-    };
+    int& errors = countErrors();
     // Unplugged halfway through a sentence: the pty's master goes, and its node with it.
-    send(first.master, "$GPGLL,4916.45,N,123");
+    send(first, "$GPGLL,4916.45,N,123");
     first.close();
     ASSERT_TRUE(statusBecomes(serialError));
     EXPECT_FALSE(statusDetail().isEmpty());
     errors = 0;
-    settle(1000);
+    runEventLoopFor(1000);
     // A spinning event thread would report thousands.
     EXPECT_LE(errors, 11) << "a failing line is retried at most about ten times a second";
     EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("51")) << "the half sentence moved the point";
 
     // Plugged in again: a new terminal behind the same link.
-    Pty second;
-    ASSERT_TRUE(second.open());
+    PseudoTerminal second;
+    ASSERT_TRUE(second.ok()) << second.error();
     const std::string fresh = link + ".new";
-    ASSERT_EQ(::symlink(second.path.c_str(), fresh.c_str()), 0);
+    ASSERT_EQ(::symlink(second.path().c_str(), fresh.c_str()), 0);
     ASSERT_EQ(::rename(fresh.c_str(), link.c_str()), 0);
     errors = 0;
     reselectStartPoint();
     ASSERT_TRUE(f.Serial1->Active()) << qPrintable(statusDetail());
     // Nothing of the old connection comes back over the new one.
-    settle(300);
+    runEventLoopFor(300);
     EXPECT_EQ(errors, 0);
     EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
     EXPECT_TRUE(statusDetail().isEmpty());
 
-    send(second.master, lisbon);
+    send(second, lisbon);
     ASSERT_TRUE(statusBecomes(QStringLiteral("New GPS data received at 12:00:01 UT")));
     EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("38"));
     EXPECT_EQ(f.edFmLonMin->text(), QStringLiteral("8"));
     EXPECT_EQ(f.lbNmea4->text(), QString::fromStdString(lisbon).trimmed());
     // The new connection is sound: no error from it.
     errors = 0;
-    settle(300);
+    runEventLoopFor(300);
     EXPECT_EQ(errors, 0);
     EXPECT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join('|'));
 }
@@ -155,17 +109,17 @@ TEST_F(Fault, ReceiverGoneMidSentenceThenBackBehindTheSamePath) {
 // The error the event thread was handing over when the user closed the port
 // belongs to the closed connection: it must not come back while GPS is Off.
 TEST_F(Fault, ChoosingOffAfterALineErrorStaysQuiet) {
-    Pty first;
-    ASSERT_TRUE(first.open());
-    TForm1& f = startUsing(first.path);
+    PseudoTerminal first;
+    ASSERT_TRUE(first.ok()) << first.error();
+    TForm1& f = startUsing(first.path());
     ASSERT_TRUE(f.Serial1->Active());
     first.close();
     ASSERT_TRUE(statusBecomes(serialError));
-    settle(1000); // the user notices
+    runEventLoopFor(1000); // the user notices
 
     f.rgGpsTarget->SetItemIndex(2);
     ASSERT_FALSE(f.Serial1->Active());
-    settle(300);
+    runEventLoopFor(300);
     EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
     EXPECT_EQ(f.lbNmea1->text(), QStringLiteral("Off"));
 }
@@ -224,40 +178,40 @@ bool readsWithin(int fd, const std::string& wanted, int boundMs) {
 }
 
 TEST_F(Fault, PortHeldByAnotherProgramIsLeftToIt) {
-    Pty pty;
-    ASSERT_TRUE(pty.open());
+    PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok()) << pty.error();
     int ready = -1;
     int data = -1;
-    const pid_t holder = startHolder(pty.path, pty.master, ready, data);
+    const pid_t holder = startHolder(pty.path(), pty.master(), ready, data);
     ASSERT_GT(holder, 0);
     char state = 0;
     ASSERT_EQ(::read(ready, &state, 1), 1);
     ASSERT_EQ(state, 'L') << "the holder could not lock the terminal";
     termios before{};
-    ASSERT_EQ(::tcgetattr(pty.master, &before), 0);
+    ASSERT_EQ(::tcgetattr(pty.master(), &before), 0);
 
-    TForm1& f = startUsing(pty.path);
+    TForm1& f = startUsing(pty.path());
     EXPECT_FALSE(f.Serial1->Active());
     EXPECT_EQ(f.sb->SimpleText(), serialError);
     // The reason a user can act on ("busy", not "try again"), with the device.
     EXPECT_TRUE(statusDetail().contains(QString::fromLocal8Bit(std::strerror(EBUSY))))
         << qPrintable(statusDetail());
-    EXPECT_TRUE(statusDetail().contains(QString::fromStdString(pty.path)));
+    EXPECT_TRUE(statusDetail().contains(QString::fromStdString(pty.path())));
     EXPECT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join('|'));
 
     // Nothing taken from the holder: its line settings, its lock, its data.
     termios after{};
-    ASSERT_EQ(::tcgetattr(pty.master, &after), 0);
+    ASSERT_EQ(::tcgetattr(pty.master(), &after), 0);
     EXPECT_EQ(after.c_iflag, before.c_iflag);
     EXPECT_EQ(after.c_lflag, before.c_lflag);
     EXPECT_EQ(after.c_cflag, before.c_cflag);
     EXPECT_EQ(::cfgetispeed(&after), ::cfgetispeed(&before));
-    send(pty.master, london);
+    send(pty, londonFix);
     EXPECT_TRUE(readsWithin(data, "$GPGLL,5130.7712,N", 3000));
-    settle(100);
+    runEventLoopFor(100);
     EXPECT_EQ(f.lbNmea4->text(), QStringLiteral("---"));
     EXPECT_EQ(::waitpid(holder, nullptr, WNOHANG), 0) << "the holder ended";
-    const int probe = ::open(pty.path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    const int probe = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(probe, 0);
     EXPECT_NE(::flock(probe, LOCK_EX | LOCK_NB), 0) << "the holder lost its lock";
     ::close(probe);
@@ -269,8 +223,8 @@ TEST_F(Fault, PortHeldByAnotherProgramIsLeftToIt) {
     ::close(data);
     reselectStartPoint();
     ASSERT_TRUE(f.Serial1->Active()) << qPrintable(statusDetail());
-    send(pty.master, london);
-    EXPECT_TRUE(statusBecomes(QStringLiteral("New GPS data received at 09:30:15 UT")));
+    send(pty, londonFix);
+    EXPECT_TRUE(statusBecomes(londonStatus));
 }
 
 // --- damaged settings file

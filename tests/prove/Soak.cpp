@@ -1,6 +1,8 @@
 #include "Soak.h"
 
 #include "Form1.h"
+#include "Nmea.h"
+#include "Pty.h"
 #include "Serial4.h"
 #include "Widgets.h"
 
@@ -17,7 +19,6 @@
 
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -32,6 +33,8 @@
 namespace tessaro::prove {
 
 namespace {
+
+using test::withChecksum;
 
 std::uint64_t mix(std::uint64_t x) {
     // splitmix64: every index gets its own well-spread value.
@@ -50,17 +53,6 @@ bool visible(ItemKind kind) {
     default:
         return true;
     }
-}
-
-// "*hh" over the bytes between "$" and "*", NUL bytes included.
-std::string withChecksum(const std::string& body) {
-    unsigned sum = 0;
-    for (std::size_t k = 1; k < body.size(); ++k) {
-        sum ^= static_cast<unsigned char>(body[k]);
-    }
-    char tail[4];
-    std::snprintf(tail, sizeof tail, "*%02X", sum & 0xFF);
-    return body + tail;
 }
 
 std::string format(const char* pattern, ...) __attribute__((format(printf, 1, 2)));
@@ -290,15 +282,15 @@ SoakResult runSoak(const SoakOptions& options) {
         }
     }
 
-    int master = -1;
-    int slave = -1;
-    if (::openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) {
-        result.setupError = std::string("openpty: ") + std::strerror(errno);
+    // Closed after the window (declared before it). Writes wait in poll() so
+    // that a stuck window cannot strand the writer.
+    test::PseudoTerminal pty;
+    if (!pty.ok()) {
+        result.setupError = pty.error();
         return result;
     }
-    // Writes wait in poll() so that a stuck window cannot strand the writer.
-    ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-    const std::string device = ::ttyname(slave);
+    const int master = pty.master();
+    const std::string& device = pty.path();
 
     // The user's store: GPS feeds the start point from port 1 (the pty) at 38400 bit/s,
     // the Car page with its pointer is showing.
@@ -334,8 +326,6 @@ SoakResult runSoak(const SoakOptions& options) {
         result.setupError = "the GPS port did not open: " + form->sb->SimpleText().toStdString();
         form.reset();
         Form1 = nullptr;
-        ::close(master);
-        ::close(slave);
         return result;
     }
     form->CheckBox2->setChecked(true);
@@ -483,8 +473,6 @@ SoakResult runSoak(const SoakOptions& options) {
     form->Serial1->OnError = shownError;
     form.reset();
     Form1 = nullptr;
-    ::close(master);
-    ::close(slave);
     return result;
 }
 

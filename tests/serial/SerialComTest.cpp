@@ -14,7 +14,7 @@
 #include <vector>
 
 using tessaro::test::ErrorBoxes;
-using tessaro::test::settle;
+using tessaro::test::runEventLoopFor;
 using tessaro::test::waitUntil;
 
 namespace {
@@ -83,7 +83,7 @@ TEST_F(SerialCom, SentencesArriveOneMessageEachAcrossAReopen) {
     send("$GPGLL,1\r");
     ASSERT_TRUE(waitUntil([&] { return messages.size() == 3; }));
     EXPECT_EQ(messages[2], "$GPGLL,1\r");
-    settle(200);
+    runEventLoopFor(200);
     EXPECT_EQ(messages.size(), 3u) << "each arrival is read once";
     // Wine's port on a pseudo-terminal refuses the modem and purge calls, which
     // are reported; a real port accepts them all.

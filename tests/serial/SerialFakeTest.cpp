@@ -9,13 +9,14 @@
 
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <memory>
 #include <stdexcept>
 #include <thread>
 
 using tessaro::FakeSerialPlatform;
 using tessaro::test::ErrorBoxes;
-using tessaro::test::settle;
+using tessaro::test::runEventLoopFor;
 using tessaro::test::waitUntil;
 using Calls = std::vector<std::string>;
 
@@ -81,11 +82,19 @@ protected:
         return true;
     }
 
-    // Pushes bytes and waits until the event thread has framed all of them.
+    // Until the event thread waits for the line again with nothing left for
+    // the main thread: every handler the events so far called has run.
+    bool drained() {
+        return waitUntil(
+            [&] { return fake->waitUntilIdle({}) && serial->notificationsPending() == 0; });
+    }
+
+    // Pushes bytes and waits until the event thread has framed all of them
+    // and their handlers have run.
     void feed(const std::string& bytes) {
         fake->pushBytes(bytes);
-        ASSERT_TRUE(waitUntil([&] { return fake->rxQueued() == 0 && fake->waitUntilIdle({}); }));
-        settle(20); // let the last posted handler run
+        ASSERT_TRUE(waitUntil([&] { return fake->rxQueued() == 0; }));
+        ASSERT_TRUE(drained());
     }
 
     ErrorBoxes boxes; // never a modal box in a test
@@ -544,8 +553,7 @@ TEST_F(SerialFake, UnassignedOnMessageLeavesBytesQueued) {
     serial->SetActive(true);
     fake->pushBytes("$AB");
     // The event loop must run: the thread asks the main thread about OnMessage.
-    ASSERT_TRUE(waitUntil([&] { return fake->waitUntilIdle({}); }));
-    settle(50);
+    ASSERT_TRUE(drained());
     EXPECT_EQ(fake->rxQueued(), 3u);
     serial->OnMessage = [this](TSerial*, std::string m) { messages.push_back(std::move(m)); };
     feed("C\r");
@@ -573,9 +581,8 @@ TEST_F(SerialFake, FailingWaitIsReportedAtMostEveryHundredMs) {
     EXPECT_EQ(serial->ErrorCode(), EIO);
     EXPECT_TRUE(serial->Active());
     serial->SetActive(false);
-    settle(50);
     const std::size_t afterClose = errors.size();
-    settle(300);
+    runEventLoopFor(300);
     EXPECT_EQ(errors.size(), afterClose) << "a closed port reports nothing";
 }
 
@@ -589,7 +596,7 @@ TEST_F(SerialFake, ErrorSetAsideByACloseIsDropped) {
     serial->SetActive(false);
     fake->setFailures({});
     serial->SetActive(true);
-    settle(300);
+    runEventLoopFor(300);
     EXPECT_TRUE(errors.empty());
     EXPECT_TRUE(serial->Active());
 }
@@ -629,7 +636,7 @@ TEST_F(SerialFake, CloseDoesNotWaitForAPendingNotification) {
     const auto start = std::chrono::steady_clock::now();
     serial->SetActive(false);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
-    settle(100);
+    runEventLoopFor(100);
     EXPECT_TRUE(seen.empty()) << "set aside and dropped: nothing of a closed connection runs";
 }
 
@@ -642,7 +649,7 @@ TEST_F(SerialFake, DestructionWithAPendingNotificationDoesNotHang) {
     const auto start = std::chrono::steady_clock::now();
     serial.reset();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
-    settle(50); // the dropped call must not run on the destroyed component
+    runEventLoopFor(50); // the dropped call must not run on the destroyed component
     EXPECT_EQ(rings, 0);
 }
 
@@ -674,9 +681,28 @@ TEST_F(SerialFake, HandlerThatThrowsDoesNotStrandTheEventThread) {
     EXPECT_TRUE(waitUntil([&] { return rxData == 1; })) << "the thread went on";
 }
 
-TEST_F(SerialFake, NeverOpenedComponentNeverStartsItsThread) {
-    serial.reset();
-    SUCCEED();
+#ifdef __linux__
+std::size_t threadsOfThisProcess() {
+    std::size_t n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        (void)entry;
+        ++n;
+    }
+    return n;
 }
+
+// A component that is configured but never opened holds no thread, and its
+// destruction touches no device.
+TEST_F(SerialFake, NeverOpenedComponentNeverStartsItsThread) {
+    const std::size_t before = threadsOfThisProcess();
+    auto idle = std::make_unique<TSerial>();
+    idle->setPlatform(fake);
+    idle->SetBaudrate(4800);
+    EXPECT_EQ(threadsOfThisProcess(), before);
+    idle.reset();
+    EXPECT_EQ(threadsOfThisProcess(), before);
+    EXPECT_TRUE(fake->calls().empty());
+}
+#endif
 
 } // namespace

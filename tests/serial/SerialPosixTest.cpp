@@ -1,6 +1,7 @@
 // The Linux serial layer's modem lines and the data bits, which a
 // pseudo-terminal cannot show: its terminal requests go through a stand-in
 // that plays the modem lines and notes what the layer asks of the device.
+#include "Pty.h"
 #include "SerialPosixLine.h"
 #include "SerialTestSupport.h"
 
@@ -53,8 +54,8 @@ int deviceIoctl(int fd, unsigned long request, void* arg) {
 }
 
 TEST(SerialPosixLayer, ModemLinesAndDataBitsReachTheDevice) {
-    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    tessaro::test::PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok()) << pty.error();
     {
         std::lock_guard<std::mutex> lock(device.mutex);
         device.lines = 0;
@@ -65,7 +66,7 @@ TEST(SerialPosixLayer, ModemLinesAndDataBitsReachTheDevice) {
     {
         TSerial serial;
         serial.setPlatform(tessaro::posixSerialPlatform(deviceIoctl));
-        serial.SetPortResolver([path = std::string(::ptsname(master))](int) { return path; });
+        serial.SetPortResolver([path = pty.path()](int) { return path; });
         serial.OnSignalChange = [&](TSerial*, eModemInSignal signal, bool on) {
             changes.emplace_back(signal, on);
         };
@@ -94,7 +95,6 @@ TEST(SerialPosixLayer, ModemLinesAndDataBitsReachTheDevice) {
             EXPECT_EQ(changes.size(), before + 1) << lines;
         }
     }
-    ::close(master);
     EXPECT_TRUE(boxes.shown.empty());
     std::lock_guard<std::mutex> lock(device.mutex);
     EXPECT_EQ(device.outputs,

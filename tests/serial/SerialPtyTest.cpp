@@ -1,12 +1,12 @@
 // TSerial on pseudo-terminal pairs: the real Linux serial layer, the event
 // thread's wait and wake-up, and the framing of bytes written to the master.
+#include "CpuTime.h"
+#include "Pty.h"
 #include "PtyReadBack.h"
 #include "SerialTestSupport.h"
 
 #include <fcntl.h>
-#include <pty.h>
 #include <sys/file.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -19,8 +19,10 @@
 #include <thread>
 
 using tessaro::test::ErrorBoxes;
+using tessaro::test::processCpuSeconds;
+using tessaro::test::PseudoTerminal;
 using tessaro::test::readLine;
-using tessaro::test::settle;
+using tessaro::test::runEventLoopFor;
 using tessaro::test::stopMarking;
 using tessaro::test::waitUntil;
 using namespace std::chrono_literals;
@@ -30,25 +32,16 @@ namespace {
 class SerialPty : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_EQ(::openpty(&master, &slave, nullptr, nullptr, nullptr), 0);
-        // Writes must never block the test when nobody reads the slave.
-        ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-        path = ::ttyname(slave);
+        ASSERT_TRUE(pty.ok()) << pty.error();
         serial = makeSerial();
     }
 
-    void TearDown() override {
-        serial.reset();
-        if (master >= 0) {
-            ::close(master);
-        }
-        ::close(slave);
-    }
+    void TearDown() override { serial.reset(); }
 
     std::unique_ptr<TSerial> makeSerial() {
         auto s = std::make_unique<TSerial>();
         s->setObjectName("Serial1");
-        s->SetPortResolver([p = path](int) { return p; });
+        s->SetPortResolver([p = pty.path()](int) { return p; });
         s->SetNotifyErrors(neEvent);
         s->OnError = [this](TSerial* sender) { errors.push_back(sender->ErrorCode()); };
         return s;
@@ -62,14 +55,10 @@ protected:
         serial->OnMessage = [this](TSerial*, std::string m) { messages.push_back(std::move(m)); };
     }
 
-    void send(const std::string& bytes) {
-        ASSERT_EQ(::write(master, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    }
+    void send(const std::string& bytes) { ASSERT_TRUE(pty.send(bytes)); }
 
     ErrorBoxes boxes;
-    int master = -1;
-    int slave = -1;
-    std::string path;
+    PseudoTerminal pty; // before the component, which must close first
     std::unique_ptr<TSerial> serial;
     std::vector<int> errors;
     std::vector<std::string> messages;
@@ -79,7 +68,7 @@ TEST_F(SerialPty, OpenAppliesARawLineAndCloseReleasesTheDevice) {
     serial->SetActive(true);
     ASSERT_TRUE(serial->Active());
     EXPECT_TRUE(errors.empty()) << errors.front();
-    const auto line = readLine(slave);
+    const auto line = readLine(pty.slave());
     ASSERT_TRUE(line.ok);
     EXPECT_EQ(line.outputSpeed, 9600u);
     EXPECT_EQ(line.inputSpeed, 9600u);
@@ -95,8 +84,8 @@ TEST_F(SerialPty, OpenAppliesARawLineAndCloseReleasesTheDevice) {
 
     serial->SetActive(false);
     EXPECT_FALSE(serial->Active());
-    EXPECT_FALSE(readLine(slave).exclusive);
-    const int other = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    EXPECT_FALSE(readLine(pty.slave()).exclusive);
+    const int other = ::open(pty.path().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_GE(other, 0);
     EXPECT_EQ(::flock(other, LOCK_EX | LOCK_NB), 0) << "the lock went with the close";
     ::close(other);
@@ -111,7 +100,7 @@ TEST_F(SerialPty, EveryValidRateReachesTheDevice) {
     for (int rate : {110, 300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 56000, 57600,
                      115200, 128000, 256000}) {
         serial->SetBaudrate(rate);
-        const auto line = readLine(slave);
+        const auto line = readLine(pty.slave());
         EXPECT_EQ(line.outputSpeed, static_cast<unsigned>(rate));
         EXPECT_EQ(line.inputSpeed, static_cast<unsigned>(rate));
     }
@@ -122,15 +111,15 @@ TEST_F(SerialPty, EveryValidRateReachesTheDevice) {
 TEST_F(SerialPty, FlowControlAndParityCheckReachTheDevice) {
     serial->SetActive(true);
     serial->SetFlowMode(fcRTS_CTS);
-    EXPECT_TRUE(readLine(slave).rtsCts);
+    EXPECT_TRUE(readLine(pty.slave()).rtsCts);
     serial->SetFlowMode(fcXON_XOF);
-    auto line = readLine(slave);
+    auto line = readLine(pty.slave());
     EXPECT_FALSE(line.rtsCts);
     EXPECT_TRUE(line.xonXoff);
     EXPECT_EQ(line.xonChar, 0x11);
     EXPECT_EQ(line.xoffChar, 0x13);
     serial->SetCheckParity(false);
-    line = readLine(slave);
+    line = readLine(pty.slave());
     EXPECT_FALSE(line.parityCheck);
     EXPECT_FALSE(line.markErrors);
     // Of the framing a pseudo-terminal keeps PARODD, CMSPAR and CSTOPB.
@@ -142,13 +131,13 @@ TEST_F(SerialPty, FlowControlAndParityCheckReachTheDevice) {
         {PaOdd, true, false}, {paEven, false, false}, {paMark, true, true}, {paSpace, false, true}};
     for (const auto& p : parities) {
         serial->SetParity(p.parity);
-        line = readLine(slave);
+        line = readLine(pty.slave());
         EXPECT_EQ(line.parityOdd, p.odd) << p.parity;
         EXPECT_EQ(line.stickParity, p.stick) << p.parity;
     }
     EXPECT_FALSE(line.twoStopBits);
     serial->SetStopBits(st2bit);
-    EXPECT_TRUE(readLine(slave).twoStopBits);
+    EXPECT_TRUE(readLine(pty.slave()).twoStopBits);
     EXPECT_TRUE(errors.empty());
     EXPECT_TRUE(serial->Active());
 }
@@ -159,7 +148,7 @@ TEST_F(SerialPty, DtrDsrHandshakeIsReportedOnceAndThePortStaysOpen) {
     EXPECT_TRUE(serial->Active());
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0], EOPNOTSUPP);
-    EXPECT_EQ(readLine(slave).outputSpeed, 9600u) << "the rest was applied";
+    EXPECT_EQ(readLine(pty.slave()).outputSpeed, 9600u) << "the rest was applied";
 }
 
 TEST_F(SerialPty, SecondOpenerIsKeptOut) {
@@ -217,7 +206,7 @@ TEST_F(SerialPty, ParityErrorsKeepTheReceivedByte) {
          "B\r");
     ASSERT_TRUE(waitUntil([&] { return messages.size() == 1; }));
     // A pseudo-terminal has no parity errors: the test writes the marks itself.
-    stopMarking(slave);
+    stopMarking(pty.slave());
     send(std::string("$\xFF\x00"
                      "C\xFF\xFF\xFF\x00\xFF\r",
                      10));
@@ -260,7 +249,7 @@ TEST_F(SerialPty, ReceivedDataModeLeavesTheBytesAndDoesNotSpin) {
     serial->SetActive(true);
     send("0123456789");
     ASSERT_TRUE(waitUntil([&] { return calls >= 1 && serial->RxWaiting() == 10; }));
-    settle(200);
+    runEventLoopFor(200);
     EXPECT_LE(calls, 2) << "unread bytes must not keep raising events";
     EXPECT_EQ(serial->TxWaiting(), 0);
     const int before = calls;
@@ -276,7 +265,7 @@ TEST_F(SerialPty, UnassignedOnMessageReadsNothing) {
     serial->SetActive(true);
     send("$GP");
     ASSERT_TRUE(waitUntil([&] { return serial->RxWaiting() == 3; }));
-    settle(100);
+    runEventLoopFor(100);
     EXPECT_EQ(serial->RxWaiting(), 3);
     serial->OnMessage = [this](TSerial*, std::string m) { messages.push_back(std::move(m)); };
     send("GLL\r");
@@ -289,7 +278,6 @@ TEST_F(SerialPty, HalfMessageContinuesAfterCloseAndReopen) {
     serial->SetActive(true);
     send("$GP");
     ASSERT_TRUE(waitUntil([&] { return serial->RxWaiting() == 0; }));
-    settle(20);
     serial->SetActive(false);
     serial->SetActive(true);
     send("GLL\r");
@@ -297,25 +285,17 @@ TEST_F(SerialPty, HalfMessageContinuesAfterCloseAndReopen) {
     EXPECT_EQ(messages[0], "$GPGLL\r");
 }
 
-double cpuSeconds() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
 TEST_F(SerialPty, HangUpIsReportedWithoutSpinning) {
     serial->SetActive(true);
-    ::close(master);
-    master = -1;
+    pty.hangUp();
     ASSERT_TRUE(waitUntil([&] { return !errors.empty(); }));
     const std::size_t first = errors.size();
-    const double cpuBefore = cpuSeconds();
+    const double cpuBefore = processCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
-    settle(1000);
+    runEventLoopFor(1000);
     const double wall =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double cpu = cpuSeconds() - cpuBefore;
+    const double cpu = processCpuSeconds() - cpuBefore;
     const std::size_t reports = errors.size() - first;
     EXPECT_GE(reports, 3u);
     EXPECT_LE(reports, static_cast<std::size_t>(wall * 10) + 1) << "at most one per 100 ms";
@@ -331,14 +311,15 @@ TEST_F(SerialPty, CloseTakesMilliseconds) {
     std::thread writer([&] {
         const std::string sentence = "$GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F\r\n";
         while (!stop) {
-            (void)::write(master, sentence.data(), sentence.size());
+            pty.sendSome(sentence);
             std::this_thread::sleep_for(1ms);
         }
     });
     std::vector<std::chrono::steady_clock::duration> took;
     for (int i = 0; i < 20; ++i) {
+        const std::size_t before = messages.size();
         serial->SetActive(true);
-        settle(5);
+        ASSERT_TRUE(waitUntil([&] { return messages.size() > before; })); // mid-stream
         const auto start = std::chrono::steady_clock::now();
         serial->SetActive(false);
         took.push_back(std::chrono::steady_clock::now() - start);
@@ -357,7 +338,7 @@ TEST_F(SerialPty, DestructionWhileDataStreams) {
     std::atomic<bool> stop{false};
     std::thread writer([&] {
         while (!stop) {
-            (void)::write(master, "$A\r\n", 4);
+            pty.sendSome("$A\r\n");
             std::this_thread::sleep_for(200us);
         }
     });

@@ -1,13 +1,9 @@
-// Helpers shared by the serial tests: bounded waits that keep the main
-// thread's event loop running (handlers arrive there), and a recorder that
-// takes the component's error boxes instead of showing them.
+// A recorder that takes the serial component's error boxes instead of
+// showing them, and the shared waits.
 #pragma once
 
 #include "Serial4.h"
-
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QTimer>
+#include "Wait.h"
 
 #include <functional>
 #include <string>
@@ -15,27 +11,6 @@
 #include <vector>
 
 namespace tessaro::test {
-
-// Posted handlers run as soon as they arrive (QTest::qWaitFor would sleep
-// 10 ms between rounds); the tick wakes the loop to look at the clock and at
-// state that other threads change.
-inline bool waitUntil(const std::function<bool()>& done, int boundMs = 3000) {
-    QDeadlineTimer deadline(boundMs);
-    QTimer tick;
-    tick.start(5);
-    while (!done()) {
-        if (deadline.hasExpired()) {
-            return false;
-        }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    }
-    return true;
-}
-
-// Runs the event loop for a while, to show that something does NOT happen.
-inline void settle(int ms) {
-    waitUntil([] { return false; }, ms);
-}
 
 struct ErrorBoxes {
     std::vector<std::pair<std::string, std::string>> shown; // caption, text

@@ -16,21 +16,21 @@ add_subdirectory(geodesy)
 include(${CMAKE_CURRENT_SOURCE_DIR}/app/pagecalc.cmake)
 
 add_executable(test_gps gps/RtTokenTest.cpp gps/GllTest.cpp gps/GllReplayTest.cpp)
-target_link_libraries(test_gps PRIVATE tessaro_gps GTest::gtest_main)
+target_link_libraries(test_gps PRIVATE tessaro_gps tessaro_test_support GTest::gtest_main)
 target_compile_definitions(test_gps PRIVATE TESSARO_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data")
 gtest_discover_tests(test_gps NO_PRETTY_VALUES)
 if(NOT TESSARO_GUI)
     return()
 endif()
 
-add_executable(test_serial_fake serial/serial_test_main.cpp serial/SerialFakeTest.cpp
+add_executable(test_serial_fake serial/SerialFakeTest.cpp
                                 serial/PortMapTest.cpp)
-target_link_libraries(test_serial_fake PRIVATE tessaro_serial Qt6::Test GTest::gtest)
+target_link_libraries(test_serial_fake PRIVATE tessaro_serial tessaro_test_main_core)
 gtest_discover_tests(test_serial_fake NO_PRETTY_VALUES)
 
 # COM1 and COM2 are one pseudo-terminal pair each, joined by null_modem.py.
-add_executable(test_serial_com serial/serial_test_main.cpp serial/SerialComTest.cpp)
-target_link_libraries(test_serial_com PRIVATE tessaro_serial Qt6::Test GTest::gtest)
+add_executable(test_serial_com serial/SerialComTest.cpp)
+target_link_libraries(test_serial_com PRIVATE tessaro_serial tessaro_test_main_core)
 set_target_properties(test_serial_com PROPERTIES CROSSCOMPILING_EMULATOR
     "${CMAKE_CURRENT_SOURCE_DIR}/wine/null_modem.py;${TESSARO_WINE_PORTS};${CMAKE_CROSSCOMPILING_EMULATOR}")
 gtest_discover_tests(test_serial_com NO_PRETTY_VALUES PROPERTIES RESOURCE_LOCK com_ports)
@@ -44,14 +44,12 @@ set_tests_properties(Windows.FixOnComOneIsSavedToTheRegistry PROPERTIES
 
 # The window tests: the real window on wine's display, its settings in wine's registry
 # (one key for all: scripts/build-windows.sh runs the tests one at a time).
-add_library(tessaro_window_testmain OBJECT app/window_test_main.cpp)
-target_link_libraries(tessaro_window_testmain PUBLIC tessaro_window Qt6::Test GTest::gtest)
 include(${CMAKE_CURRENT_SOURCE_DIR}/app/pages.cmake)
 add_executable(test_window app/test_window.cpp)
-target_link_libraries(test_window PRIVATE tessaro_window_testmain tessaro_resources)
+target_link_libraries(test_window PRIVATE tessaro_test_main_window tessaro_resources)
 add_executable(test_gps_window gps/GpsIntakeTest.cpp gps/GpsControlTest.cpp)
 target_include_directories(test_gps_window PRIVATE app)
-target_link_libraries(test_gps_window PRIVATE tessaro_window_testmain)
+target_link_libraries(test_gps_window PRIVATE tessaro_test_main_window)
 foreach(name test_window test_gps_window)
     gtest_discover_tests(${name} NO_PRETTY_VALUES PROPERTIES RESOURCE_LOCK registry)
 endforeach()

@@ -1,7 +1,14 @@
-// Test entry for the window tests: headless platform, C locale, the real
-// application object (its general error handler included), and a settings
-// location of its own so that no test touches the user's settings.
+// The one entry of the Qt tests: headless platform, C locale, and a settings
+// location of its own so that no test touches the user's settings. The window
+// tests (TESSARO_TEST_WINDOW) get the real application object, its general
+// error handler included; the serial tests, which link QtCore only, a core one.
+#ifdef TESSARO_TEST_WINDOW
 #include "Application.h"
+using TestApplication = TApplication;
+#else
+#include <QCoreApplication>
+using TestApplication = QCoreApplication;
+#endif
 
 #include <QLocale>
 #include <QSettings>
@@ -21,9 +28,11 @@ int main(int argc, char** argv) {
     }
     qputenv("XDG_CONFIG_HOME", config.path().toLocal8Bit());
     QLocale::setDefault(QLocale::c());
-    TApplication app(argc, argv);
+    TestApplication app(argc, argv);
+#ifdef TESSARO_TEST_WINDOW
     // Each test closes its window; the run goes on.
     TApplication::setQuitOnLastWindowClosed(false);
+#endif
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
     ::testing::InitGoogleTest(&argc, argv);
