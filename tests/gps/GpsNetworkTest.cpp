@@ -101,11 +101,15 @@ struct GpsFake {
     pid_t pid = -1;
     int port = 0;
 
-    bool start(const std::string& log, bool once) {
+    // `tmpdir` is the test's own: gpsfake names its control socket by its
+    // pid in TMPDIR, and one left by a killed run whose pid comes round again
+    // would pass for its gpsd's, so that the device is never added.
+    bool start(const std::string& log, bool once, const std::string& tmpdir) {
         const std::string p = std::to_string(port);
         pid = ::fork();
         if (pid == 0) {
             ::setpgid(0, 0);
+            ::setenv("TMPDIR", tmpdir.c_str(), 1);
             const int quiet = ::open("/dev/null", O_WRONLY);
             ::dup2(quiet, 1);
             ::dup2(quiet, 2);
@@ -175,11 +179,14 @@ protected:
         const std::string log = m_dir.path().toStdString() + "/replay.nmea";
         std::ofstream(log, std::ios::binary) << nmea;
         gpsd.port = gpsd.port ? gpsd.port : freePort();
-        if (!gpsd.start(log, once)) {
+        const QString tmpdir = m_dir.path() + QStringLiteral("/gpsfake-%1").arg(++m_starts);
+        ASSERT_TRUE(QDir().mkpath(tmpdir));
+        if (!gpsd.start(log, once, tmpdir.toStdString())) {
             GTEST_SKIP() << "gpsd could not start through gpsfake (install gpsd and gpsd-clients)";
         }
         ASSERT_FALSE(gpsd.device().empty()) << "gpsd did not take the log's device in 30 s";
     }
+    int m_starts = 0;
 };
 
 std::string recording() {
