@@ -681,13 +681,15 @@ TEST_F(SerialFake, HandlerThatThrowsDoesNotStrandTheEventThread) {
     EXPECT_TRUE(waitUntil([&] { return rxData == 1; })) << "the thread went on";
 }
 
-#ifdef __linux__
+// 0 where the system has no /proc to count them in: the device check stands.
 std::size_t threadsOfThisProcess() {
     std::size_t n = 0;
+#ifdef __linux__
     for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
         (void)entry;
         ++n;
     }
+#endif
     return n;
 }
 
@@ -703,6 +705,5 @@ TEST_F(SerialFake, NeverOpenedComponentNeverStartsItsThread) {
     EXPECT_EQ(threadsOfThisProcess(), before);
     EXPECT_TRUE(fake->calls().empty());
 }
-#endif
 
 } // namespace
