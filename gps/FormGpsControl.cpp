@@ -150,9 +150,12 @@ void TForm1::OpenGpsPort() {
     // 8 data bits; parity, stop bits and flow control keep the defaults (none, 1, none).
     Serial1->SetCheckParity(false);
     Serial1->SetDataBits(d8bit);
-    // One sentence, "$" through its carriage return, is one message; the line feed is dropped.
+    // One sentence, "$" through its carriage return, is one message; the line
+    // feed is dropped. Stored logs, some phone apps and network feeds end
+    // lines in LF alone: that ends a sentence too.
     Serial1->SetMessageAppendCount(0);
     Serial1->SetMessageEndChar('\r');
+    Serial1->SetMessageEndAtLineFeed(true);
     Serial1->SetMessageStartChar('$');
     try {
         Serial1->SetActive(true);

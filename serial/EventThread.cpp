@@ -143,8 +143,10 @@ void TEventThread::readMessages(tessaro::SerialPort& port) {
 }
 
 void TEventThread::frameByte(unsigned char byte) {
+    d.m_bytesReceived.fetch_add(1, std::memory_order_relaxed);
     if (tessaro::frameByte(d.m_framing, byte, d.m_messageStartChar.load(),
-                           d.m_messageEndChar.load(), d.m_messageAppendCount.load())) {
+                           d.m_messageEndChar.load(), d.m_messageAppendCount.load(),
+                           d.m_messageEndAtLineFeed.load() ? '\n' : -1)) {
         deliverMessage();
     }
 }

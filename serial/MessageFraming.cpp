@@ -3,7 +3,7 @@
 namespace tessaro {
 
 bool frameByte(FramingState& s, unsigned char byte, char startChar, char endChar,
-               std::uint16_t appendCount) {
+               std::uint16_t appendCount, int otherEndChar) {
     const char c = static_cast<char>(byte);
     std::string& buffer = s.MessageBuffer;
     if (s.FrameState == frTrailer) {
@@ -19,7 +19,7 @@ bool frameByte(FramingState& s, unsigned char byte, char startChar, char endChar
         buffer.assign(1, c);
         return false;
     }
-    if (c == endChar) {
+    if (c == endChar || static_cast<int>(byte) == otherEndChar) {
         if (s.FrameState != frBody) {
             return false;
         }

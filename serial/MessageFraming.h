@@ -23,8 +23,9 @@ struct FramingState {
 // Feeds one byte; returns true when it completed a message, which is then in
 // state.MessageBuffer. The tests run in this order on purpose: in the trailer
 // every byte counts, and a start character always restarts (so start == end
-// never completes).
+// never completes). `otherEndChar` (a byte value, or -1 for none) ends a
+// message as the end character does: NMEA lines that end in LF alone.
 bool frameByte(FramingState& state, unsigned char byte, char startChar, char endChar,
-               std::uint16_t appendCount);
+               std::uint16_t appendCount, int otherEndChar = -1);
 
 } // namespace tessaro

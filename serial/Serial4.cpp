@@ -134,6 +134,18 @@ void TSerial::SetMessageEndChar(char v) {
     d->m_messageEndChar = v;
 }
 
+bool TSerial::MessageEndAtLineFeed() const {
+    return d->m_messageEndAtLineFeed.load();
+}
+
+void TSerial::SetMessageEndAtLineFeed(bool v) {
+    d->m_messageEndAtLineFeed = v;
+}
+
+std::uint64_t TSerial::bytesReceived() const {
+    return d->m_bytesReceived.load();
+}
+
 std::uint16_t TSerial::MessageAppendCount() const {
     return d->m_messageAppendCount.load();
 }

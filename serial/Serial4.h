@@ -78,6 +78,9 @@ public:
     void SetMessageStartChar(char v);
     char MessageEndChar() const;
     void SetMessageEndChar(char v);
+    // A line feed also ends a message (lines that end in LF alone); off by default.
+    bool MessageEndAtLineFeed() const;
+    void SetMessageEndAtLineFeed(bool v);
     std::uint16_t MessageAppendCount() const;
     void SetMessageAppendCount(std::uint16_t v);
     eNotifyErr NotifyErrors() const;
@@ -106,6 +109,10 @@ public:
     // The system's text for an error code, without trailing blanks, control
     // characters and full stops, in the system's 8-bit encoding.
     static std::string ErrorText(int code);
+
+    // Bytes read in message mode since the component was made, whether or not
+    // they became part of a message (garbage at a wrong speed counts too).
+    std::uint64_t bytesReceived() const;
 
     // Notifications handed to the main thread that have not run yet.
     std::size_t notificationsPending();

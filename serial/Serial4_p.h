@@ -120,6 +120,8 @@ public:
     std::atomic<char> m_messageStartChar{'\x02'};
     std::atomic<char> m_messageEndChar{'\x03'};
     std::atomic<std::uint16_t> m_messageAppendCount{0};
+    std::atomic<bool> m_messageEndAtLineFeed{false};
+    std::atomic<std::uint64_t> m_bytesReceived{0}; // written by the event thread
     std::atomic<eNotifyErr> m_notifyErrors{neDialog};
     std::atomic<std::int32_t> m_errorCode{0};
 
