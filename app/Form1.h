@@ -24,6 +24,7 @@
 #include <memory>
 #include <string>
 
+class QTimer;
 class TSerial;
 
 class TForm1 : public QMainWindow, public Ui::TForm1 {
@@ -66,6 +67,8 @@ public:
     void closeGpsPort(); // gps/: closes Serial1 when there is one
     void Serial1Message(TSerial* Sender, std::string RxMessage);
     void Serial1Error(TSerial* Sender);
+    // Once a second while GPS use is on: says why no position follows, if none does.
+    void gpsLineTick();
 
     // --- state (zero, false or empty when the window is created) ---
     bool firstActivationDone = false;
@@ -81,7 +84,8 @@ public:
     std::int32_t comPortIndex = 0;
     std::int32_t comSpeedIndex = 0;
     std::int32_t gpsTarget = 0;
-    tessaro::GpsIntake gpsIntake; // the monitor's lines and the heading's kept fix
+    tessaro::GpsIntake gpsIntake;   // the monitor's lines and the heading's kept fix
+    QTimer* gpsLineTimer = nullptr; // runs gpsLineTick while GPS use is on
     double currentHeading = 0.0;
     std::int32_t carPointerX = 0;
     std::int32_t carPointerY = 0;
@@ -97,7 +101,8 @@ protected:
 private:
     void fitToFonts(); // the sizes the .ui names in characters and pixels
     void drawPictures();
-    void createSerial(); // gps/: Serial1 with its handlers bound
+    void createSerial();        // gps/: Serial1 with its handlers bound
+    void watchGpsLine(bool on); // gps/: a new source is watched from now on, or none
     void bindHandlers();
     void setLatLongTabOrder();
     // Shows a page without running PageControl1Change, which is for the user's changes.

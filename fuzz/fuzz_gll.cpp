@@ -1,5 +1,6 @@
-// GLL reading: arbitrary received bytes, and well-formed sentences built from
-// fuzzed values that must read back as exactly those values.
+// Position reading: arbitrary received bytes read as each sentence type, and
+// well-formed GLL and RMC sentences built from fuzzed values that must read
+// back as exactly those values.
 //
 // Input: the first byte chooses the mode (bit 1: built sentence) and the
 // locator length (bit 0: eight characters), so seeds read as text: "0$GPGLL,...".
@@ -56,12 +57,26 @@ void checkTimeText(const GllFix& fix, const std::string& sentence) {
     const std::string& t = fix.timeText;
     FUZZ_CHECK(t.size() == 11 && t[2] == ':' && t[5] == ':' && t.compare(8, 3, " UT") == 0,
                "time text \"%s\" from \"%s\"", printable(t).c_str(), printable(sentence).c_str());
+    for (unsigned char c : t) {
+        FUZZ_CHECK(c >= 0x20 && c != 0x7F, "control character in time text from \"%s\"",
+                   printable(sentence).c_str());
+    }
 }
 
 void rawBytes(const std::string& sentence, bool eight) {
     const GllFix fix = tessaro::readGll(tessaro::receiveSentence(sentence), eight);
     (void)tessaro::isPositionSentence(tessaro::receiveSentence(sentence));
+    (void)tessaro::isNmeaSentence(tessaro::receiveSentence(sentence));
     checkTimeText(fix, sentence);
+    for (const auto kind :
+         {tessaro::PositionKind::rmc, tessaro::PositionKind::gga, tessaro::PositionKind::gns}) {
+        const GllFix other = tessaro::readPosition(tessaro::receiveSentence(sentence), kind, eight);
+        checkTimeText(other, sentence);
+        FUZZ_CHECK(!other.valid || (tessaro::checksumOf(sentence) != tessaro::Checksum::bad &&
+                                    other.locator.size() == (eight ? 8u : 6u) &&
+                                    other.latDeg <= 89 && other.lonDeg <= 179),
+                   "valid %d fix from \"%s\"", static_cast<int>(kind), printable(sentence).c_str());
+    }
     FUZZ_CHECK(fix.locator.empty() || fix.locator.size() == (eight ? 8u : 6u),
                "locator \"%s\" from \"%s\"", printable(fix.locator).c_str(),
                printable(sentence).c_str());
@@ -172,6 +187,24 @@ void builtSentence(FuzzedDataProvider& in, bool eight) {
     FUZZ_CHECK(fix.timeText == time, "time \"%s\" from \"%s\"", fix.timeText.c_str(),
                printable(sentence).c_str());
     tessaro::fuzz::checkLocatorHolds(fix.locator, p, eight);
+
+    // The same values as RMC (time first, status second) read back alike.
+    std::vector<std::string> parts;
+    for (std::size_t from = 0, comma = 0; comma != std::string::npos; from = comma + 1) {
+        comma = std::string(body).find(',', from);
+        parts.push_back(std::string(body).substr(from, comma - from));
+    }
+    const std::string rmc = "$" + std::string(talker) + "RMC," + parts[5] + "," +
+                            (statusKind == 1 ? "V" : "A") + "," + parts[1] + "," + parts[2] + "," +
+                            parts[3] + "," + parts[4] + ",0.0,0.0,091226,,,A\r";
+    const GllFix fromRmc = tessaro::readPosition(tessaro::receiveSentence(rmc),
+                                                 tessaro::PositionKind::rmc, eight);
+    FUZZ_CHECK(fromRmc.valid == (statusKind != 1) && fromRmc.latDeg == p.latDeg &&
+                   fromRmc.latSec == p.latSec && fromRmc.north == p.north &&
+                   fromRmc.lonMin == p.lonMin && fromRmc.east == p.east &&
+                   fromRmc.timeText == time,
+               "RMC \"%s\" reads otherwise than \"%s\"", printable(rmc).c_str(),
+               printable(sentence).c_str());
 }
 
 } // namespace

@@ -114,6 +114,7 @@ void TForm1::rgGpsTargetClick(QObject*) {
     BitBtn1->setEnabled(off);
     CalcQTHtoGeo->setEnabled(off);
     if (off) {
+        watchGpsLine(false);
         sb->SetSimpleText(QStringLiteral(" "));
         gpsIntake.monitorOff();
         const std::array<QLabel*, 4> lines{lbNmea1, lbNmea2, lbNmea3, lbNmea4};
@@ -159,6 +160,7 @@ void TForm1::OpenGpsPort() {
     Serial1->SetMessageStartChar('$');
     try {
         Serial1->SetActive(true);
+        watchGpsLine(true);
         // The device may have changed since the last look (a receiver plugged
         // in), and a device gpsd holds is read through gpsd.
         if (QRadioButton* item = rgComport->Button(Serial1->Port() - 1)) {

@@ -5,10 +5,15 @@
 #include "Widgets.h"
 #include "Win1252.h"
 
+#include "Serial4.h"
+
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QTimer>
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -18,7 +23,57 @@ void writeNumber(QLineEdit* field, const std::string& text) {
     field->setText(QString::fromLatin1(text.c_str()));
 }
 
+// Seconds on a steady clock, for the intake's look at the line.
+double steadySeconds() {
+    static QElapsedTimer clock;
+    if (!clock.isValid()) {
+        clock.start();
+    }
+    return static_cast<double>(clock.nsecsElapsed()) / 1e9;
+}
+
 } // namespace
+
+void TForm1::watchGpsLine(bool on) {
+    if (gpsLineTimer == nullptr) {
+        gpsLineTimer = new QTimer(this);
+        gpsLineTimer->setInterval(1000);
+        connect(gpsLineTimer, &QTimer::timeout, this, [this] { gpsLineTick(); });
+    }
+    if (!on) {
+        gpsLineTimer->stop();
+        return;
+    }
+    gpsIntake.restart(steadySeconds(), Serial1 != nullptr ? Serial1->bytesReceived() : 0);
+    const std::array<QLabel*, 4> lines{lbNmea1, lbNmea2, lbNmea3, lbNmea4};
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        lines[i]->setText(tessaro::fromWin1252(gpsIntake.monitor()[i]));
+    }
+    gpsLineTimer->start();
+}
+
+void TForm1::gpsLineTick() {
+    if (Serial1 == nullptr || !Serial1->Active()) {
+        return;
+    }
+    const auto state =
+        gpsIntake.lineState(Serial1->bytesReceived(), steadySeconds(), Serial1->devicePath());
+    // A port that failed says so itself, with the reason in the tooltip; and
+    // a text already shown is not announced again.
+    if (state.status.empty() || sb->SimpleText() == QLatin1String("Serial I/O Error...")) {
+        return;
+    }
+    const QString text = tessaro::fromWin1252(state.status);
+    if (sb->SimpleText() != text) {
+        sb->SetSimpleText(text);
+    }
+    if (state.monitor) {
+        const std::array<QLabel*, 4> lines{lbNmea1, lbNmea2, lbNmea3, lbNmea4};
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            lines[i]->setText(tessaro::fromWin1252((*state.monitor)[i]));
+        }
+    }
+}
 
 void TForm1::Serial1Message(TSerial*, std::string RxMessage) {
     using tessaro::fromWin1252;

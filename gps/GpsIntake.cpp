@@ -23,22 +23,54 @@ void GpsIntake::monitorOff() {
     m_monitor = {"Off", "", "", ""};
 }
 
+void GpsIntake::restart(double now, std::uint64_t bytes) {
+    m_monitor = {"---", "---", "---", "---"};
+    m_recent = {"", "", "", ""};
+    m_gllSeen = false;
+    m_lastKind = PositionKind::none;
+    m_lastTime.clear();
+    m_lastValid = false;
+    m_start = now;
+    m_bytes = bytes;
+    m_lastBytes = m_lastNmea = m_lastPosition = m_lastFix = -1;
+    m_nmeaSince = m_positionSince = m_fixSince = false;
+}
+
+bool GpsIntake::sameEpochAsLastUsed(PositionKind kind, const GllFix& fix) const {
+    // A receiver sends one sentence of a type an epoch; another type with the
+    // same time is the same fix again, unless it brings the fix the first lacked.
+    return kind != m_lastKind && m_lastKind != PositionKind::none && !fix.timeField.empty() &&
+           fix.timeField == m_lastTime && (m_lastValid || !fix.valid);
+}
+
 GpsIntakeResult GpsIntake::take(const std::string& message, std::int32_t target, bool eightDigits,
                                 char decimalSeparator) {
     GpsIntakeResult result;
     const ReceivedSentence held = receiveSentence(message);
-    if (!isPositionSentence(held)) {
+    m_recent = {m_recent[1], m_recent[2], m_recent[3], monitorLine(held)};
+    m_nmeaSince = m_nmeaSince || isNmeaSentence(held);
+    const PositionKind kind = positionKind(held);
+    if (kind == PositionKind::none || (m_gllSeen && kind != PositionKind::gll)) {
         return result;
     }
+    m_positionSince = true;
+    m_gllSeen = m_gllSeen || kind == PositionKind::gll;
+    const GllFix fix = readPosition(held, kind, eightDigits);
+    if (sameEpochAsLastUsed(kind, fix)) {
+        return result;
+    }
+    m_lastKind = kind;
+    m_lastTime = fix.timeField;
+    m_lastValid = fix.valid;
+
     result.position = true;
     m_monitor = {m_monitor[1], m_monitor[2], m_monitor[3], monitorLine(held)};
     result.monitor = m_monitor;
-
-    const GllFix fix = readGll(held, eightDigits);
     if (!fix.valid) {
         result.status = "GPS data from " + fix.timeText + " is INVALID!";
         return result;
     }
+    m_fixSince = true;
     if (target != kGpsStart && target != kGpsDestination) {
         return result;
     }
@@ -57,19 +89,79 @@ GpsIntakeResult GpsIntake::take(const std::string& message, std::int32_t target,
     if (target != kGpsStart) {
         return result;
     }
+    countDown(result, fix, DmsToDegrees(fix.latDeg, fix.latMin, fix.latSec, fix.north),
+              DmsToDegrees(fix.lonDeg, fix.lonMin, fix.lonSec, fix.east), decimalSeparator);
+    return result;
+}
 
-    const double lat = DmsToDegrees(fix.latDeg, fix.latMin, fix.latSec, fix.north);
-    const double lon = DmsToDegrees(fix.lonDeg, fix.lonMin, fix.lonSec, fix.east);
-    if (m_kept) {
+namespace {
+
+// Two time fields of one whole second that differ in the fraction: a
+// receiver giving several fixes a second. The same text twice is no such
+// pair (a receiver that repeats its time counts fix by fix, as ever).
+bool withinOneSecond(const std::string& a, const std::string& b) {
+    return a.size() >= 6 && b.size() >= 6 && a != b && a.compare(0, 6, b, 0, 6) == 0;
+}
+
+} // namespace
+
+void GpsIntake::countDown(GpsIntakeResult& result, const GllFix& fix, double lat, double lon,
+                          char decimalSeparator) {
+    // The heading is measured over at least a second of way, and the kept fix
+    // renewed every fifth second, however many fixes a second arrive: over a
+    // tenth of a second the whole-second reading only gives noise.
+    if (m_kept && !withinOneSecond(fix.timeField, m_keptTime)) {
         result.heading = LatLonBearing((*m_kept)[1], (*m_kept)[0], lon, lat);
         result.headingText = degreesText(*result.heading, decimalSeparator);
     }
+    if (withinOneSecond(fix.timeField, m_countedTime)) {
+        return;
+    }
+    m_countedTime = fix.timeField;
     result.countdown = --m_countdown;
     if (m_countdown == 0) {
         m_kept = {lat, lon};
+        m_keptTime = fix.timeField;
         m_countdown = 5;
     }
-    return result;
+}
+
+GpsIntake::LineState GpsIntake::lineState(std::uint64_t bytes, double now,
+                                          const std::string& source) {
+    if (bytes != m_bytes) {
+        m_bytes = bytes;
+        m_lastBytes = now;
+    }
+    // What came since the last look came by now.
+    if (m_nmeaSince) {
+        m_lastNmea = now;
+    }
+    if (m_positionSince) {
+        m_lastPosition = now;
+    }
+    if (m_fixSince) {
+        m_lastFix = now;
+    }
+    m_nmeaSince = m_positionSince = m_fixSince = false;
+
+    // Seconds without a fix before the line is explained: several receiver
+    // epochs, and more than a slow receiver's cold start to its first line.
+    constexpr double quiet = 5;
+    const auto since = [&](double when) { return now - (when < 0 ? m_start : when); };
+    if (since(m_lastFix) < quiet) {
+        return {};
+    }
+    if (since(m_lastBytes) >= quiet) {
+        return {"No data from " + source, {}};
+    }
+    if (since(m_lastNmea) >= quiet) {
+        return {"Data from " + source + " is not NMEA: check the speed", {}};
+    }
+    if (since(m_lastPosition) >= quiet) {
+        return {"NMEA data from " + source + ", but no position sentence yet", m_recent};
+    }
+    // Position sentences without a fix: each says "... is INVALID!" itself.
+    return {};
 }
 
 } // namespace tessaro

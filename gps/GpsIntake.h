@@ -1,9 +1,16 @@
 // The GPS intake: one framed NMEA message in, what the window shows for it
 // out. It keeps the monitor's four lines and the fix the vehicle heading is
-// measured from; the window only writes the result into its controls. No Qt:
-// texts are Windows-1252 byte strings.
+// measured from, and tells why no position follows when none does; the
+// window only writes the result into its controls. No Qt: texts are
+// Windows-1252 byte strings.
 //
-// The sentence it works on, GLL (geographic position), for example
+// Positions come from GLL, RMC, GGA and GNS sentences of any talker. A
+// receiver that sends GLL is read from its GLL alone, as many also send RMC
+// and GGA for the same fix; otherwise the first position sentence of each
+// receiver epoch (its time field) gives the fix and the others of that epoch
+// are passed over, so the position and the heading move once an epoch.
+//
+// GLL (geographic position), for example
 //
 //   $GPGLL,5130.7712,N,00007.3456,W,093015.00,A*1F<CR>
 //
@@ -17,7 +24,8 @@
 //   4      W           E or W, either case
 //   5      093015.00   UTC hhmmss, fractions ignored -> "09:30:15 UT"
 //   6      A           status: A valid, anything else invalid
-//   (7)    A           mode of NMEA 2.3 and later: ignored
+//   (7)    A           mode of NMEA 2.3 and later: N (not valid) makes the
+//                      fix invalid
 //   *1F                XOR of the bytes between "$" and "*"; optional, but a
 //                      wrong one makes the fix invalid
 //
@@ -46,8 +54,9 @@ struct GpsFields {
     std::string locator;
 };
 
-// What one message changes. Position sentences only: anything else leaves
-// every member at its default.
+// What one message changes. Position sentences used only: anything else
+// (other sentences, and position sentences passed over) leaves every member
+// at its default.
 struct GpsIntakeResult {
     bool position = false; // the monitor scrolled; an earlier line error no longer applies
     std::array<std::string, 4> monitor; // the monitor's lines after the message, oldest first
@@ -68,7 +77,23 @@ public:
 
     // "Off" and three empty lines: GPS was switched off.
     void monitorOff();
+    // GPS use was switched on, or another source chosen, at `now` (seconds
+    // on a steady clock): the monitor waits for the new source's lines, and
+    // what the line has brought is counted afresh.
+    void restart(double now, std::uint64_t bytes);
     const std::array<std::string, 4>& monitor() const { return m_monitor; }
+
+    // Why no position follows, looked at once a second while GPS use is on:
+    // `bytes` counts what the line has brought so far (any bytes, NMEA or
+    // not), `now` as for restart, `source` names the port for the user. ""
+    // while fixes come or while it is too early to tell; otherwise the status
+    // line's text. Sentences that are not positions are then shown in the
+    // monitor (`recent`), so the user sees what does arrive.
+    struct LineState {
+        std::string status;
+        std::optional<std::array<std::string, 4>> monitor;
+    };
+    LineState lineState(std::uint64_t bytes, double now, const std::string& source);
 
     std::int32_t countdown() const { return m_countdown; }
     // The start fix the heading is measured from, once five have come:
@@ -76,10 +101,28 @@ public:
     std::optional<std::array<double, 2>> keptFix() const { return m_kept; }
 
 private:
+    bool sameEpochAsLastUsed(PositionKind kind, const GllFix& fix) const;
+    void countDown(GpsIntakeResult& result, const GllFix& fix, double lat, double lon,
+                   char decimalSeparator);
+
     std::array<std::string, 4> m_monitor{"---", "---", "---", "---"};
+    std::array<std::string, 4> m_recent{"", "", "", ""}; // the last lines of any type
     std::optional<std::array<double, 2>> m_kept;
+    std::string m_keptTime;    // the kept fix's time field
+    std::string m_countedTime; // the time field of the last fix counted down
     // Every fifth start fix is kept; the Car page's bar shows the countdown.
     std::int32_t m_countdown = 5;
+
+    bool m_gllSeen = false; // this receiver sends GLL: other position sentences are passed over
+    PositionKind m_lastKind = PositionKind::none; // the last position sentence used
+    std::string m_lastTime;
+    bool m_lastValid = false;
+
+    // What the line brought, for lineState: when each kind of line last came.
+    double m_start = 0;
+    std::uint64_t m_bytes = 0;
+    double m_lastBytes = -1, m_lastNmea = -1, m_lastPosition = -1, m_lastFix = -1;
+    bool m_nmeaSince = false, m_positionSince = false, m_fixSince = false;
 };
 
 // One monitor line: the text up to its first NUL, without the line end,

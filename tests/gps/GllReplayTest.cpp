@@ -51,7 +51,8 @@ bool checksumMatches(const std::string& sentence) {
 }
 
 // A fix the reading must accept: right checksum, the six fields all present
-// (an empty one shifts the others), status "A", degrees inside the tables.
+// (an empty one shifts the others), status "A" and no mode "N", hemispheres
+// N/S and E/W, degrees inside the tables.
 bool expectedValid(const std::string& sentence) {
     if (!checksumMatches(sentence)) {
         return false;
@@ -69,8 +70,12 @@ bool expectedValid(const std::string& sentence) {
             return false;
         }
     }
-    return (fields[6][0] == 'A' || fields[6][0] == 'a') && std::stoi(fields[1].substr(0, 2)) < 90 &&
-           std::stoi(fields[3].substr(0, 3)) < 180;
+    const auto upper = [](const std::string& f) { return std::toupper(f[0]); };
+    const bool modeN = fields.size() > 7 && upper(fields[7]) == 'N';
+    return upper(fields[6]) == 'A' && !modeN &&
+           (upper(fields[2]) == 'N' || upper(fields[2]) == 'S') &&
+           (upper(fields[4]) == 'E' || upper(fields[4]) == 'W') &&
+           std::stoi(fields[1].substr(0, 2)) < 90 && std::stoi(fields[3].substr(0, 3)) < 180;
 }
 
 TEST(GllReplay, EverySentenceOfTheRecording) {
@@ -90,12 +95,8 @@ TEST(GllReplay, EverySentenceOfTheRecording) {
             badLines.push_back(r.line);
         }
 
-        const std::string talker = r.sentence.substr(1, 2);
-        const bool gnss = talker == "GP" || talker == "GN";
-        EXPECT_EQ(tessaro::isPositionSentence(tessaro::receiveSentence(r.sentence)), gnss);
-        if (!gnss) {
-            continue;
-        }
+        // Every talker's GLL is a position, marine instruments' (IN, EC) too.
+        EXPECT_TRUE(tessaro::isPositionSentence(tessaro::receiveSentence(r.sentence)));
         ++positions;
         const tessaro::GllFix fix = tessaro::readGll(tessaro::receiveSentence(r.sentence), true);
         EXPECT_EQ(fix.valid, expectedValid(r.sentence));
@@ -110,8 +111,8 @@ TEST(GllReplay, EverySentenceOfTheRecording) {
     EXPECT_EQ(good, 2395);
     EXPECT_EQ(bad, 1);
     EXPECT_EQ(badLines, std::vector<int>{518});
-    EXPECT_EQ(positions, 1017 + 1249);
-    EXPECT_EQ(valid, 2125);
+    EXPECT_EQ(positions, 1017 + 1249 + 122 + 8);
+    EXPECT_EQ(valid, 2255);
 }
 
 TEST(GllReplay, SpotChecks) {

@@ -209,7 +209,7 @@ struct TagRow {
 
 class PositionSentence : public testing::TestWithParam<TagRow> {};
 
-TEST_P(PositionSentence, RecognisesGllOfEveryGnssTalker) {
+TEST_P(PositionSentence, RecognisesThePositionSentencesOfEveryTalker) {
     EXPECT_EQ(isPositionSentence(receiveSentence(GetParam().sentence)), GetParam().position);
 }
 
@@ -222,10 +222,14 @@ const TagRow tagRows[] = {
     {"Bd", "$BDGLL,1,N", true},
     {"Gq", "$GQGLL,1,N", true},
     {"AnywhereInText", "junk$GNGLL,1,N", true},
-    {"OtherSentence", "$GPRMC,1,N", false},
+    {"Rmc", "$GNRMC,1,A", true},
+    {"Gga", "$GPGGA,1,5", true},
+    {"Gns", "$GLGNS,1,5", true},
+    {"MarineTalker", "$ECGLL,1,N", true},
+    {"OtherSentence", "$GPGSV,1,N", false},
+    {"Proprietary", "$PGRMC,1,N", false},
     {"LowerCase", "$gpgll,1,N", false},
     {"NoDollar", "GPGLL,1,N", false},
-    {"OtherTalker", "$ECGLL,1,N", false},
     {"Truncated", "$GPGL", false},
     {"EmptyText", "", false},
     {"AfterNul", "$\0$GPGLL,1,N"s, false},
@@ -236,6 +240,69 @@ INSTANTIATE_TEST_SUITE_P(Table, PositionSentence, testing::ValuesIn(tagRows),
                          [](const testing::TestParamInfo<TagRow>& info) {
                              return std::string(info.param.name);
                          });
+
+// RMC, GGA and GNS: the worked example's place and time in each, and what
+// makes each of them no fix. Fields keep their places (empty ones too).
+struct PositionRow {
+    const char* name;
+    std::string sentence;
+    bool valid; // then the worked example's fix
+};
+
+class ReadPosition : public testing::TestWithParam<PositionRow> {};
+
+TEST_P(ReadPosition, GivesTheFixTheReceiverReports) {
+    const PositionRow& row = GetParam();
+    const tessaro::ReceivedSentence held = receiveSentence(row.sentence);
+    const GllFix fix = tessaro::readPosition(held, tessaro::positionKind(held), false);
+    if (row.valid) {
+        expectFix(fix, {51, 30, 46, true, 0, 7, 20, false, "io91wm", "09:30:15 UT", true});
+        EXPECT_EQ(fix.timeField, "093015.00");
+    } else {
+        EXPECT_FALSE(fix.valid);
+    }
+}
+
+const PositionRow positionRows[] = {
+    {"Rmc", "$GPRMC,093015.00,A,5130.7712,N,00007.3456,W,0.0,0.0,091226,,,A*4B\r", true},
+    {"RmcWrongChecksum", "$GPRMC,093015.00,A,5130.7712,N,00007.3456,W,0.0,0.0,091226,,,A*4C\r",
+     false},
+    {"RmcStatusV", "$GPRMC,093015.00,V,5130.7712,N,00007.3456,W,,,091226,,,N\r", false},
+    {"RmcModeNOutweighsStatusA", "$GPRMC,093015.00,A,5130.7712,N,00007.3456,W,,,091226,,,N\r",
+     false},
+    {"RmcNoFixYet", "$GPRMC,093015.00,V,,,,,,,091226,,,N\r", false},
+    {"RmcEmptyLatitudeDespiteA", "$GPRMC,093015.00,A,,N,00007.3456,W,,,091226,,,A\r", false},
+    {"Gga", "$GNGGA,093015.00,5130.7712,N,00007.3456,W,1,08,0.9,45.0,M,47.0,M,,*5A\n", true},
+    {"GgaDifferential", "$GPGGA,093015.00,5130.7712,N,00007.3456,W,2,08,0.9,45.0,M,47.0,M,,\r",
+     true},
+    {"GgaQualityZero", "$GPGGA,093015.00,5130.7712,N,00007.3456,W,0,08,0.9,45.0,M,47.0,M,,\r",
+     false},
+    {"GgaQualityEmpty", "$GPGGA,093015.00,5130.7712,N,00007.3456,W,,08\r", false},
+    {"GgaCutShort", "$GPGGA,093015.00,5130.7712,N\r", false},
+    {"Gns", "$GNGNS,093015.00,5130.7712,N,00007.3456,W,NA,08,0.9,45.0,47.0,,,S*00\r", true},
+    {"GnsNoSystemHasAFix", "$GNGNS,093015.00,5130.7712,N,00007.3456,W,NN,08,0.9,45.0,47.0\r",
+     false},
+    {"HemisphereNeitherNorS", "$GPGGA,093015.00,5130.7712,X,00007.3456,W,1,08\r", false},
+    {"HemisphereNeitherEorW", "$GPRMC,093015.00,A,5130.7712,N,00007.3456,Q,,,091226,,,A\r", false},
+    {"GllModeN", "$GPGLL,5130.7712,N,00007.3456,W,093015.00,A,N\r", false},
+    {"GllHemisphereX", "$GPGLL,5130.7712,N,00007.3456,X,093015.00,A\r", false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Table, ReadPosition, testing::ValuesIn(positionRows),
+                         [](const testing::TestParamInfo<PositionRow>& info) {
+                             return std::string(info.param.name);
+                         });
+
+// A damaged time field's control bytes never reach the status line raw.
+TEST(ReadPosition, ControlCharactersOfTheTimeAreShownAsQuestionMarks) {
+    const auto held = receiveSentence("$GPRMC,09\x1b"
+                                      "3015,A,5130.7712,N,00007.3456,W\r");
+    EXPECT_EQ(tessaro::readPosition(held, tessaro::PositionKind::rmc, false).timeText,
+              "09:?3:01 UT");
+    EXPECT_EQ(
+        readGll(receiveSentence("$GPGLL,5130.7712,N,00007.3456,W,\x7f\t3015,A\r"), false).timeText,
+        "??:30:15 UT");
+}
 
 struct ChecksumRow {
     const char* name;
@@ -274,13 +341,17 @@ TEST(ReadGllNoise, AnyBytesGiveWellFormedTexts) {
     std::mt19937 random(20240611);
     std::uniform_int_distribution<int> byte(0, 255), length(0, 700), comma(0, 7);
     for (int round = 0; round < 3000; ++round) {
-        std::string sentence = round % 2 ? "$GPGLL," : "$GNGLL,";
+        static const char* const tags[] = {"$GPGLL,", "$GNRMC,", "$GPGGA,", "$GNGNS,"};
+        std::string sentence = tags[round % 4];
         for (int i = length(random); i > 0; --i) {
             sentence += comma(random) == 0 ? ',' : static_cast<char>(byte(random));
         }
-        const GllFix fix = readGll(receiveSentence(sentence), round % 3 == 0);
+        const tessaro::ReceivedSentence held = receiveSentence(sentence);
+        const GllFix fix = tessaro::readPosition(held, tessaro::positionKind(held), round % 3 == 0);
         ASSERT_EQ(fix.timeText.size(), 11u) << round;
-        ASSERT_EQ(fix.timeText.find('\0'), std::string::npos) << round;
+        for (char c : fix.timeText) {
+            ASSERT_TRUE(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F) << round;
+        }
         ASSERT_EQ(fix.locator.find('\0'), std::string::npos) << round;
         if (fix.valid) {
             ASSERT_EQ(fix.locator.size(), round % 3 == 0 ? 8u : 6u) << round;

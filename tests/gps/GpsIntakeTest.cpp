@@ -179,7 +179,7 @@ struct TalkerRow {
 
 class Talker : public Intake, public ::testing::WithParamInterface<TalkerRow> {};
 
-TEST_P(Talker, OnlyGllSentencesAreUsed) {
+TEST_P(Talker, PositionSentencesOfEveryTalkerAreUsed) {
     const TalkerRow& row = GetParam();
     TForm1& f = startFeeding(0);
     f.sb->SetSimpleText(QStringLiteral("before"));
@@ -210,9 +210,13 @@ INSTANTIATE_TEST_SUITE_P(
         TalkerRow{"GQ", withTalker("$GQGLL"), true},
         TalkerRow{"LowerCaseLetters", "$GPGLL,5130.7712,n,00007.3456,w,093015.00,a\r", true},
         TalkerRow{"ModeField", "$GPGLL,5130.7712,N,00007.3456,W,093015.00,A,A\r", true},
-        TalkerRow{"Rmc", "$GPRMC,093015.00,A,5130.7712,N,00007.3456,W,,,\r", false},
-        TalkerRow{"OtherGll", withTalker("$ECGLL"), false}, TalkerRow{"Empty", "", false},
-        TalkerRow{"Noise", "\xFF\x01$\r\n", false}),
+        TalkerRow{"Rmc", "$GPRMC,093015.00,A,5130.7712,N,00007.3456,W,,,\r", true},
+        TalkerRow{"Gga", "$GNGGA,093015.00,5130.7712,N,00007.3456,W,1,08,0.9,45.0,M,,M,,\r", true},
+        TalkerRow{"Gns", "$GNGNS,093015.00,5130.7712,N,00007.3456,W,AAN,08\r", true},
+        TalkerRow{"MarineGll", withTalker("$ECGLL"), true},
+        TalkerRow{"Satellites", "$GPGSV,3,1,11,03,03,111,00,04,15,270,00,06,01,010,00*7B\r", false},
+        TalkerRow{"Proprietary", "$PGRMC,093015.00,A,5130.7712,N,00007.3456,W\r", false},
+        TalkerRow{"Empty", "", false}, TalkerRow{"Noise", "\xFF\x01$\r\n", false}),
     [](const ::testing::TestParamInfo<TalkerRow>& info) { return std::string(info.param.name); });
 
 TEST_F(Intake, ValidFixWhileOffChangesOnlyTheMonitor) {

@@ -4,6 +4,7 @@
 #include "CpuTime.h"
 #include "Form1.h"
 #include "GpsWindowFixture.h"
+#include "Nmea.h"
 #include "Pty.h"
 #include "PtyReadBack.h"
 
@@ -50,7 +51,7 @@ TEST_F(GpsLive, StartUpOpensThePortAndAFixReachesBothPages) {
 
     f.edToQTH->setText(QStringLiteral("JN49kw"));
     // Other sentences and the line feed pass without a trace.
-    send("$GPGGA,093015.00,5130.7712,N,00007.3456,W,1,08,0.9,10.0,M,47.0,M,,*4B\r\n" + londonFix);
+    send("$GPGSA,A,3,04,05,,09,12,,,24,,,,,2.5,1.3,2.1*39\r\n" + londonFix);
     ASSERT_TRUE(statusBecomes(londonStatus)) << qPrintable(f.sb->SimpleText());
     EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("51"));
     EXPECT_EQ(f.edFmLatSec->text(), QStringLiteral("46"));
@@ -65,6 +66,47 @@ TEST_F(GpsLive, StartUpOpensThePortAndAFixReachesBothPages) {
     EXPECT_EQ(f.lbDist2->text(), QStringLiteral("355.4 nm"));
     EXPECT_EQ(f.gpsIntake.countdown(), 4);
     EXPECT_TRUE(m_errors.isEmpty());
+}
+
+// A receiver without GLL (RMC and GGA each epoch), its lines ended by LF
+// alone as in stored logs and some phone apps: one fix an epoch, and the
+// monitor shows the sentence each came from.
+TEST_F(GpsLive, RmcAndGgaWithLineFeedsAloneGiveOneFixAnEpoch) {
+    TForm1& f = startUsing(pty.path());
+    std::string bytes;
+    for (const char* time : {"093014.00", "093015.00"}) {
+        bytes += tessaro::test::withChecksum(std::string("$GNRMC,") + time +
+                                             ",A,5130.7712,N,00007.3456,W,0.0,0.0,091226,,,A") +
+                 "\n";
+        bytes += tessaro::test::withChecksum(std::string("$GNGGA,") + time +
+                                             ",5130.7712,N,00007.3456,W,1,08,0.9,45.0,M,47.0,M,,") +
+                 "\n";
+    }
+    send(bytes);
+    ASSERT_TRUE(statusBecomes(londonStatus)) << qPrintable(f.sb->SimpleText());
+    EXPECT_EQ(f.edFmLatSec->text(), QStringLiteral("46"));
+    EXPECT_EQ(f.edFmQth->text(), QStringLiteral("io91wm"));
+    EXPECT_TRUE(f.lbNmea3->text().startsWith(QStringLiteral("$GNRMC,093014.00,A,")));
+    EXPECT_TRUE(f.lbNmea4->text().startsWith(QStringLiteral("$GNRMC,093015.00,A,")));
+    EXPECT_EQ(f.gpsIntake.countdown(), 3);
+}
+
+// Bytes at a wrong speed: after a few seconds the status line says what is
+// wrong, and the monitor, which said "Off", waits for the source.
+TEST_F(GpsLive, BytesThatAreNotNmeaAskForAnotherSpeed) {
+    TForm1& f = startUsing(pty.path(), 2);
+    EXPECT_EQ(f.lbNmea1->text(), QStringLiteral("Off"));
+    f.rgGpsTarget->SetItemIndex(0);
+    f.rgGpsTargetClick(nullptr);
+    EXPECT_EQ(f.lbNmea1->text(), QStringLiteral("---"));
+    const QString wanted = QStringLiteral("Data from %1 is not NMEA: check the speed")
+                               .arg(QString::fromStdString(pty.path()));
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            return !pty.send("\x9a\xe6~x\xf8\x80\x86\xfe\x98x\r") || f.sb->SimpleText() == wanted;
+        },
+        9000))
+        << qPrintable(f.sb->SimpleText());
 }
 
 TEST_F(GpsLive, ABurstArrivesWholeAndInOrder) {
