@@ -22,12 +22,13 @@ struct Framer {
     FramingState state;
     char start, end;
     std::uint16_t append;
+    int other = -1;       // a second end character ('\n' for NMEA lines), or none
     std::string received; // every byte fed so far
 
     // Feeds one byte; returns true when it completed a message, after checking it.
     bool feed(char c) {
         received += c;
-        if (!tessaro::frameByte(state, static_cast<unsigned char>(c), start, end, append)) {
+        if (!tessaro::frameByte(state, static_cast<unsigned char>(c), start, end, append, other)) {
             return false;
         }
         check(state.MessageBuffer);
@@ -35,19 +36,22 @@ struct Framer {
     }
 
     void check(const std::string& m) const {
-        FUZZ_CHECK(start != end, "a message with start == end: \"%s\"", printable(m).c_str());
         FUZZ_CHECK(m.size() >= 2u + append && m.size() <= tessaro::maxMessageLength,
                    "message of %zu bytes, trailer %u", m.size(), append);
         FUZZ_CHECK(received.size() >= m.size() &&
                        received.compare(received.size() - m.size(), m.size(), m) == 0,
                    "message \"%s\" is not the last bytes received", printable(m).c_str());
         const std::size_t endAt = m.size() - 1 - append;
-        FUZZ_CHECK(m[0] == start && m[endAt] == end, "framing of \"%s\" (start %02X end %02X)",
+        // An end character equal to the start one never ends a message; the second one may.
+        FUZZ_CHECK(start != end || static_cast<unsigned char>(m[endAt]) == other,
+                   "a message with start == end: \"%s\"", printable(m).c_str());
+        const bool ended = m[endAt] == end || static_cast<unsigned char>(m[endAt]) == other;
+        FUZZ_CHECK(m[0] == start && ended, "framing of \"%s\" (start %02X end %02X)",
                    printable(m).c_str(), static_cast<unsigned char>(start),
                    static_cast<unsigned char>(end));
         for (std::size_t i = 1; i < endAt; ++i) {
-            FUZZ_CHECK(m[i] != start && m[i] != end, "byte %zu of \"%s\" is a framing character", i,
-                       printable(m).c_str());
+            FUZZ_CHECK(m[i] != start && m[i] != end && static_cast<unsigned char>(m[i]) != other,
+                       "byte %zu of \"%s\" is a framing character", i, printable(m).c_str());
         }
     }
 };
@@ -73,6 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     f.append = in.ConsumeBool() ? in.ConsumeIntegralInRange<std::uint16_t>(0, 4)
                                 : in.ConsumeIntegral<std::uint16_t>();
     const std::size_t longBody = in.ConsumeIntegralInRange<std::size_t>(4000, 4200);
+    f.other = in.ConsumeBool() ? '\n' : -1;
     for (char c : in.ConsumeRemainingBytesAsString()) {
         f.feed(c);
     }

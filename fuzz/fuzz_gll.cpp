@@ -197,12 +197,11 @@ void builtSentence(FuzzedDataProvider& in, bool eight) {
     const std::string rmc = "$" + std::string(talker) + "RMC," + parts[5] + "," +
                             (statusKind == 1 ? "V" : "A") + "," + parts[1] + "," + parts[2] + "," +
                             parts[3] + "," + parts[4] + ",0.0,0.0,091226,,,A\r";
-    const GllFix fromRmc = tessaro::readPosition(tessaro::receiveSentence(rmc),
-                                                 tessaro::PositionKind::rmc, eight);
+    const GllFix fromRmc =
+        tessaro::readPosition(tessaro::receiveSentence(rmc), tessaro::PositionKind::rmc, eight);
     FUZZ_CHECK(fromRmc.valid == (statusKind != 1) && fromRmc.latDeg == p.latDeg &&
                    fromRmc.latSec == p.latSec && fromRmc.north == p.north &&
-                   fromRmc.lonMin == p.lonMin && fromRmc.east == p.east &&
-                   fromRmc.timeText == time,
+                   fromRmc.lonMin == p.lonMin && fromRmc.east == p.east && fromRmc.timeText == time,
                "RMC \"%s\" reads otherwise than \"%s\"", printable(rmc).c_str(),
                printable(sentence).c_str());
 }
