@@ -3,6 +3,8 @@
 #include "NumberDisplay.h"
 #include "QTH.h"
 
+#include <algorithm>
+
 namespace tessaro {
 
 std::string monitorLine(const ReceivedSentence& sentence) {
@@ -96,11 +98,24 @@ GpsIntakeResult GpsIntake::take(const std::string& message, std::int32_t target,
 
 namespace {
 
-// Two time fields of one whole second that differ in the fraction: a
-// receiver giving several fixes a second. The same text twice is no such
-// pair (a receiver that repeats its time counts fix by fix, as ever).
-bool withinOneSecond(const std::string& a, const std::string& b) {
-    return a.size() >= 6 && b.size() >= 6 && a != b && a.compare(0, 6, b, 0, 6) == 0;
+// A fix later in the same whole second than an earlier one: a receiver
+// giving several fixes a second. The same time again, or an earlier
+// fraction (a clock that stepped back), is no such fix: those count fix by
+// fix, as from a receiver that gives one a second.
+bool laterInTheSameSecond(const std::string& time, const std::string& earlier) {
+    if (time.size() < 8 || earlier.size() < 8 || time.compare(0, 6, earlier, 0, 6) != 0 ||
+        time[6] != '.' || earlier[6] != '.') {
+        return false;
+    }
+    // Fractions as decimals of different lengths: ".71" is later than ".408".
+    std::string a = time.substr(7), b = earlier.substr(7);
+    const std::size_t digits = std::max(a.size(), b.size());
+    a.resize(digits, '0');
+    b.resize(digits, '0');
+    const auto isDigits = [](const std::string& t) {
+        return t.find_first_not_of("0123456789") == std::string::npos;
+    };
+    return isDigits(a) && isDigits(b) && a > b;
 }
 
 } // namespace
@@ -110,11 +125,11 @@ void GpsIntake::countDown(GpsIntakeResult& result, const GllFix& fix, double lat
     // The heading is measured over at least a second of way, and the kept fix
     // renewed every fifth second, however many fixes a second arrive: over a
     // tenth of a second the whole-second reading only gives noise.
-    if (m_kept && !withinOneSecond(fix.timeField, m_keptTime)) {
+    if (m_kept && !laterInTheSameSecond(fix.timeField, m_keptTime)) {
         result.heading = LatLonBearing((*m_kept)[1], (*m_kept)[0], lon, lat);
         result.headingText = degreesText(*result.heading, decimalSeparator);
     }
-    if (withinOneSecond(fix.timeField, m_countedTime)) {
+    if (laterInTheSameSecond(fix.timeField, m_countedTime)) {
         return;
     }
     m_countedTime = fix.timeField;

@@ -136,6 +136,19 @@ TEST(GpsIntakeUnit, HeadingOfAFastReceiverIsAsSteadyAsOfASlowOne) {
     }
 }
 
+// A one-a-second receiver whose clock steps back within a second (a Telit
+// module's recording: 105153.71, then 105153.408): every fix still counts.
+TEST(GpsIntakeUnit, AClockSteppingBackCountsFixByFix) {
+    GpsIntake intake;
+    std::vector<int> countdown;
+    for (const char* time : {"105153.71", "105153.408", "105154.408"}) {
+        const GpsIntakeResult r = intake.take(
+            std::string("$GPGLL,5050.4122,N,00420.8266,E,") + time + ",A,A\r", 0, false, '.');
+        countdown.push_back(r.countdown.value_or(-1));
+    }
+    EXPECT_EQ(countdown, (std::vector<int>{4, 3, 2}));
+}
+
 // Why no position follows: looked at once a second, from the bytes counted,
 // the sentences taken and the time since the source was chosen.
 TEST(GpsIntakeUnit, LineStateSaysWhyNoPositionFollows) {
