@@ -85,6 +85,7 @@ struct LogFacts {
     std::map<std::string, std::vector<Position>> gpsdBySecond; // "hh:mm:ss" -> positions
     // Position sentence type (GLL, RMC, GGA, GNS) -> {sentences, with a valid fix}.
     std::map<std::string, std::pair<int, int>> positions;
+    std::set<std::string> talkers; // of the position sentences
 };
 
 std::vector<std::string> fields(const std::string& sentence) {
@@ -141,6 +142,7 @@ LogFacts readLog(const std::string& path) {
         const std::string& s = state.MessageBuffer;
         const std::string type = s.size() > 6 ? s.substr(3, 3) : std::string();
         if (type == "GLL" || type == "RMC" || type == "GGA" || type == "GNS") {
+            facts.talkers.insert(s.substr(1, 2));
             auto& count = facts.positions[type];
             ++count.first;
             count.second += validFix(type, fields(s));
@@ -178,6 +180,7 @@ struct Outcome {
     std::uint64_t bytes = 0;
     std::string note;            // why the run could not be made
     std::set<std::string> types; // sentence types among the messages
+    std::string firstOff;        // the first fix counted in `off`, and why
 };
 
 std::string settingsDir;
@@ -238,7 +241,12 @@ void watch(TForm1& form, const LogFacts& facts, Outcome& outcome) {
                                 std::fabs(p.lon - lon) * 3600 <= 1.5);
             }
         }
-        outcome.off += near ? 0 : 1;
+        if (!near && outcome.off++ == 0) {
+            outcome.firstOff =
+                status.mid(fixPrefix.size()).toStdString() +
+                (at == facts.gpsdBySecond.end() ? " (gpsd has no fix at that second)"
+                                                : " (gpsd's fix of that second is elsewhere)");
+        }
     };
 }
 
@@ -404,17 +412,26 @@ std::string reason(const LogFacts& facts, const Outcome& d, const Outcome& lf, c
             valid += (valid.empty() ? "" : ",") + type;
         }
     }
+    std::string invalidOnly, talkers;
+    for (const auto& [type, count] : facts.positions) {
+        if (count.second == 0) {
+            invalidOnly += (invalidOnly.empty() ? "" : ",") + type;
+        }
+    }
+    for (const std::string& t : facts.talkers) {
+        talkers += (talkers.empty() ? "" : ",") + t;
+    }
     std::vector<std::string> why;
     if (facts.nmea && d.fixes == 0) {
         if (kinds.empty()) {
             why.push_back("direct: no position sentence (GLL/RMC/GGA/GNS)");
         } else if (valid.empty()) {
             why.push_back("direct: only invalid fixes in " + kinds);
-        } else if (d.invalid > 0) {
-            why.push_back("direct: valid " + valid + " shown INVALID (" +
-                          std::to_string(d.invalid) + ")");
         } else {
-            why.push_back("direct: valid fixes only in " + valid + ", not taken");
+            why.push_back(
+                "direct: valid fixes in " + valid + " (talker " + talkers + ") not taken" +
+                (invalidOnly.empty() ? "" : "; only invalid ones in " + invalidOnly) +
+                (d.invalid > 0 ? ", " + std::to_string(d.invalid) + " shown INVALID" : ""));
         }
         if (!d.note.empty()) {
             why.push_back(d.note);
@@ -440,8 +457,11 @@ std::string reason(const LogFacts& facts, const Outcome& d, const Outcome& lf, c
             why.push_back("gpsd: " + std::to_string(g.messages) + " messages, no fix taken");
         }
     }
-    if (d.off + lf.off + g.off > 0) {
-        why.push_back("fixes not at gpsd's position of that second");
+    for (const Outcome* o : {&d, &g}) {
+        if (o->off > 0) {
+            why.push_back(std::string(o == &d ? "direct" : "gpsd") + ": " + std::to_string(o->off) +
+                          " not at gpsd's position, first " + o->firstOff);
+        }
     }
     std::string text;
     for (const std::string& w : why) {
