@@ -1,10 +1,13 @@
 // Network sources on Linux. A socket port connects from the event thread (so
 // a slow name lookup never holds the window), reconnects at a steady pace
 // after a loss, and hands its bytes out one at a time from a fixed buffer.
-// gpsd is spoken to in its JSON protocol directly: one ?WATCH request in raw
-// mode, and JSON replies skipped by their leading "{". libgps would add a
-// library for that one line and would hand out its own parsed reports, not
-// the receiver's sentences that the intake reads.
+// gpsd is spoken to in its JSON protocol directly: one ?WATCH request in NMEA
+// mode, and JSON replies skipped by their leading "{". In that mode gpsd
+// passes an NMEA receiver's own sentences and makes sentences of its own
+// ($GPRMC, $GPGGA, ...) from a binary one (SiRF, u-blox UBX, Garmin), whose
+// packets raw mode would pass as hex dumps. libgps would add a library for
+// that one line and would hand out its own parsed reports, not the sentences
+// that the intake reads.
 #include "SerialSocket.h"
 #include "EpollWait.h"
 
@@ -70,7 +73,7 @@ bool isPlainText(const std::string& text) {
 }
 
 std::string watchRequest(const std::string& device) {
-    std::string request = R"(?WATCH={"enable":true,"raw":1)";
+    std::string request = R"(?WATCH={"enable":true,"nmea":true)";
     if (!device.empty()) {
         request += R"(,"device":")" + device + '"';
     }
