@@ -66,6 +66,8 @@ public:
     void closeGpsPort(); // gps/: closes Serial1 when there is one
     void Serial1Message(TSerial* Sender, std::string RxMessage);
     void Serial1Error(TSerial* Sender);
+    void Serial1Recover(TSerial* Sender);
+    void showPortRoute(); // gps/: the port's tooltip names its device and route
 
     // --- state (zero, false or empty when the window is created) ---
     bool firstActivationDone = false;
@@ -81,6 +83,7 @@ public:
     std::int32_t comPortIndex = 0;
     std::int32_t comSpeedIndex = 0;
     std::int32_t gpsTarget = 0;
+    bool gpsOpenDeferred = false; // see applyLoadedSettings
     tessaro::GpsIntake gpsIntake; // the monitor's lines and the heading's kept fix
     double currentHeading = 0.0;
     std::int32_t carPointerX = 0;

@@ -295,6 +295,18 @@ public:
 
     std::string route() const override { return m_route; }
 
+    // A device read through gpsd: a failure is gpsd's, and the device is
+    // opened anew (gpsd may have let it go). A network source reconnects.
+    std::string failureSource() const override {
+        if (m_route.empty()) {
+            return {};
+        }
+        const bool v6 = m_source.host.find(':') != std::string::npos;
+        return "gpsd://" + (v6 ? "[" + m_source.host + "]" : m_source.host) + ":" +
+               m_source.service + m_source.device;
+    }
+    bool reconnects() const override { return m_route.empty(); }
+
 private:
     void wake() {
         const std::uint64_t one = 1;

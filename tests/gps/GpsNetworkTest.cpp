@@ -24,6 +24,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cmath>
 #include <fstream>
 #include <sstream>
@@ -350,6 +351,51 @@ TEST_F(GpsNetwork, ABinaryReceiverThroughGpsdGivesSentencesAtGpsdsOwnFix) {
     EXPECT_TRUE(m_errors.isEmpty());
 }
 
+// gpsd started after the window is already trying: the refusal leaves the
+// status line and its reason as soon as gpsd answers, before any fix (this
+// receiver sends no GLL).
+TEST_F(GpsNetwork, GpsdStartedLaterClearsTheRefusal) {
+    GpsFake gpsd;
+    gpsd.port = freePort();
+    const std::string url = "gpsd://127.0.0.1:" + std::to_string(gpsd.port);
+    startUsing(url);
+    ASSERT_TRUE(statusBecomes(serialError));
+    EXPECT_EQ(statusDetail(), QString::fromStdString("Connection refused (" + url + ")"));
+
+    replayThroughGpsd(gpsd, TESSARO_TEST_DATA_DIR "/gpsd/ublox-neo-m8n.log", false);
+    if (IsSkipped() || HasFatalFailure()) {
+        return;
+    }
+    EXPECT_TRUE(waitUntil([&] { return m_form->sb->SimpleText() != serialError; }, 10000));
+    EXPECT_TRUE(statusDetail().isEmpty()) << qPrintable(statusDetail());
+    EXPECT_TRUE(m_errors.isEmpty());
+}
+
+// The start-up applies port, speed and use one after the other; the source
+// still sees a single connection.
+TEST_F(GpsNetwork, AStartConnectsOnce) {
+    Peer peer;
+    const int port = freePort();
+    peer.listen(port);
+    std::atomic<int> accepted{0};
+    std::atomic<bool> stop{false};
+    std::thread counter([&] {
+        for (pollfd p{peer.listener, POLLIN, 0}; !stop;) {
+            if (::poll(&p, 1, 20) == 1) {
+                const int fd = ::accept(peer.listener, nullptr, nullptr);
+                ++accepted;
+                (void)::send(fd, londonFix.data(), londonFix.size(), MSG_NOSIGNAL);
+            }
+        }
+    });
+    startUsing("tcp://127.0.0.1:" + std::to_string(port));
+    EXPECT_TRUE(statusBecomes(londonStatus));
+    runEventLoopFor(500);
+    stop = true;
+    counter.join();
+    EXPECT_EQ(accepted.load(), 1);
+}
+
 TEST_F(GpsNetwork, ADeviceHeldByGpsdIsReadThroughIt) {
     GpsFake gpsd;
     startGpsd(gpsd, londonFix, false);
@@ -366,6 +412,13 @@ TEST_F(GpsNetwork, ADeviceHeldByGpsdIsReadThroughIt) {
     TForm1& f = startUsing(device);
     EXPECT_EQ(f.rgComport->Button(0)->toolTip(), QString::fromStdString(device + " (via gpsd)"));
     EXPECT_TRUE(statusBecomes(londonStatus, 10000)) << qPrintable(statusDetail());
+
+    // gpsd gone: the reason names gpsd, not the device it held.
+    gpsd.stop();
+    ASSERT_TRUE(statusBecomes(serialError));
+    EXPECT_TRUE(statusDetail().endsWith(
+        QString::fromStdString(" (gpsd://127.0.0.1:" + std::to_string(gpsd.port) + device + ")")))
+        << qPrintable(statusDetail());
     tessaro::setLocalGpsdPort(2947);
     ::close(held);
 }
