@@ -56,9 +56,8 @@ int freePort() {
     return ntohs(a.sin_port);
 }
 
-// A TCP sender of NMEA. The window connects anew at each of its opens (the
-// start-up opens more than once), so the bytes go to the first connection
-// that takes them all; then it hangs up or stays.
+// A TCP sender of NMEA. The window connects anew after a loss, so the bytes
+// go to the first connection that takes them all; then it hangs up or stays.
 struct Peer {
     int listener = -1;
     std::thread worker;
@@ -369,31 +368,6 @@ TEST_F(GpsNetwork, GpsdStartedLaterClearsTheRefusal) {
     EXPECT_TRUE(waitUntil([&] { return m_form->sb->SimpleText() != serialError; }, 10000));
     EXPECT_TRUE(statusDetail().isEmpty()) << qPrintable(statusDetail());
     EXPECT_TRUE(m_errors.isEmpty());
-}
-
-// The start-up applies port, speed and use one after the other; the source
-// still sees a single connection.
-TEST_F(GpsNetwork, AStartConnectsOnce) {
-    Peer peer;
-    const int port = freePort();
-    peer.listen(port);
-    std::atomic<int> accepted{0};
-    std::atomic<bool> stop{false};
-    std::thread counter([&] {
-        for (pollfd p{peer.listener, POLLIN, 0}; !stop;) {
-            if (::poll(&p, 1, 20) == 1) {
-                const int fd = ::accept(peer.listener, nullptr, nullptr);
-                ++accepted;
-                (void)::send(fd, londonFix.data(), londonFix.size(), MSG_NOSIGNAL);
-            }
-        }
-    });
-    startUsing("tcp://127.0.0.1:" + std::to_string(port));
-    EXPECT_TRUE(statusBecomes(londonStatus));
-    runEventLoopFor(500);
-    stop = true;
-    counter.join();
-    EXPECT_EQ(accepted.load(), 1);
 }
 
 TEST_F(GpsNetwork, ADeviceHeldByGpsdIsReadThroughIt) {
