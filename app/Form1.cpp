@@ -288,6 +288,16 @@ void TForm1::FormActivate(QObject*) {
 }
 
 void TForm1::applyLoadedSettings() {
+    // Port, speed and use each open the port when they change: it opens once,
+    // after the last (a network source connects once), and not at all when a
+    // value in between stops the start.
+    struct Deferral {
+        bool& deferred;
+        explicit Deferral(bool& flag) : deferred(flag) { deferred = true; }
+        ~Deferral() { deferred = false; }
+        Deferral(const Deferral&) = delete;
+        Deferral& operator=(const Deferral&) = delete;
+    } const deferral(gpsOpenDeferred);
     rgUnits->SetItemIndex(unitsIndex);
     rgDigits->SetItemIndex(numDigitsIndex);
     rgComport->SetItemIndex(comPortIndex);
@@ -309,6 +319,8 @@ void TForm1::applyLoadedSettings() {
     edFmQth->setText(qthLocText);
     CheckBox1->setChecked(centerLocator);
     rgGpsTarget->SetItemIndex(gpsTarget);
+    gpsOpenDeferred = false;
+    OpenGpsPort();
 }
 
 void TForm1::GetVersionNumbers(std::uint16_t& major, std::uint16_t& minor, std::uint16_t& release,

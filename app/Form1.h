@@ -69,6 +69,8 @@ public:
     void Serial1Error(TSerial* Sender);
     // Once a second while GPS use is on: says why no position follows, if none does.
     void gpsLineTick();
+    void Serial1Recover(TSerial* Sender);
+    void showPortRoute(); // gps/: the port's tooltip names its device and route
 
     // --- state (zero, false or empty when the window is created) ---
     bool firstActivationDone = false;
@@ -84,6 +86,7 @@ public:
     std::int32_t comPortIndex = 0;
     std::int32_t comSpeedIndex = 0;
     std::int32_t gpsTarget = 0;
+    bool gpsOpenDeferred = false; // see applyLoadedSettings
     tessaro::GpsIntake gpsIntake;   // the monitor's lines and the heading's kept fix
     QTimer* gpsLineTimer = nullptr; // runs gpsLineTick while GPS use is on
     double currentHeading = 0.0;

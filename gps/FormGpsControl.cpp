@@ -58,6 +58,9 @@ void TForm1::createSerial() {
     Serial1->setObjectName(QStringLiteral("Serial1"));
     Serial1->SetRxEventMode(rxMessage);
     Serial1->SetNotifyErrors(neEvent);
+    // A receiver unplugged, not yet plugged in or held by another program
+    // comes back by itself.
+    Serial1->SetRetryOpen(true);
     // The window's children go before Serial1, whose destruction closes the
     // port and may still report: by then nothing is left to write to.
     const QPointer<QWidget> pages(PageControl1);
@@ -70,6 +73,11 @@ void TForm1::createSerial() {
     Serial1->OnError = [this, pages, status](TSerial* sender) {
         if (pages && status) {
             Serial1Error(sender);
+        }
+    };
+    Serial1->OnRecover = [this, pages, status](TSerial* sender) {
+        if (pages && status) {
+            Serial1Recover(sender);
         }
     };
 
@@ -143,7 +151,7 @@ void TForm1::OpenGpsPort() {
     }
     // A new attempt: the reason of an earlier failure no longer applies.
     sb->SetDetail(QString());
-    if (gpsTarget == 2) {
+    if (gpsTarget == 2 || gpsOpenDeferred) {
         return;
     }
     Serial1->SetPort(tessaro::portFor(comPortIndex));
@@ -161,13 +169,7 @@ void TForm1::OpenGpsPort() {
     try {
         Serial1->SetActive(true);
         watchGpsLine(true);
-        // The device may have changed since the last look (a receiver plugged
-        // in), and a device gpsd holds is read through gpsd.
-        if (QRadioButton* item = rgComport->Button(Serial1->Port() - 1)) {
-            const std::string route = Serial1->route();
-            item->setToolTip(QString::fromStdString(Serial1->devicePath() +
-                                                    (route.empty() ? "" : " (" + route + ")")));
-        }
+        showPortRoute();
     } catch (const std::exception&) {
         // Ordinary failures arrive through OnError; this is for anything the
         // component raises instead. The box says so and the port stays closed.
@@ -179,6 +181,25 @@ void TForm1::OpenGpsPort() {
     }
 }
 
+// The device may have changed since the last look (a receiver plugged in),
+// and a device gpsd holds is read through gpsd.
+void TForm1::showPortRoute() {
+    if (QRadioButton* item = rgComport->Button(Serial1->Port() - 1)) {
+        const std::string route = Serial1->route();
+        item->setToolTip(QString::fromStdString(Serial1->devicePath() +
+                                                (route.empty() ? "" : " (" + route + ")")));
+    }
+}
+
+void TForm1::Serial1Recover(TSerial*) {
+    // The failure is over: its report goes, a newer message stays.
+    if (sb->SimpleText() == QLatin1String("Serial I/O Error...")) {
+        sb->SetSimpleText(QStringLiteral(" "));
+    }
+    sb->SetDetail(QString());
+    showPortRoute();
+}
+
 void TForm1::Serial1Error(TSerial*) {
     sb->SetSimpleText(QStringLiteral("Serial I/O Error..."));
     // The system's reason ("Permission denied", "Device or resource busy")
@@ -186,7 +207,7 @@ void TForm1::Serial1Error(TSerial*) {
     const int code = Serial1 != nullptr ? Serial1->ErrorCode() : 0;
     if (code != 0) {
         sb->SetDetail(QString::fromLocal8Bit(TSerial::ErrorText(code).c_str()) +
-                      QStringLiteral(" (") + QString::fromStdString(Serial1->devicePath()) +
+                      QStringLiteral(" (") + QString::fromStdString(Serial1->ErrorSource()) +
                       QStringLiteral(")"));
     }
 }

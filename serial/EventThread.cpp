@@ -30,6 +30,7 @@ void TEventThread::Execute() {
                 break;
             }
             if (!d.m_active) {
+                m_failed = false;
                 if (d.m_threadActive) {
                     d.m_threadActive = false;
                     d.m_cv.notify_all();
@@ -41,22 +42,41 @@ void TEventThread::Execute() {
             }
             d.m_threadActive = true;
             port = d.m_device;
+            if (d.m_threadConnection != d.m_connection) {
+                // A connection without a device failed to open on the main thread.
+                m_failed = !port;
+                m_nextReopen = std::chrono::steady_clock::now() + tessaro::reopenPause;
+            }
             d.m_threadConnection = d.m_connection;
         }
 
+        if (!port) {
+            reopenDevice();
+            continue;
+        }
         std::uint32_t events = 0;
         if (int rc = port->waitEvents(events)) {
             // The line broke (receiver unplugged): a half message must not be
             // completed by the bytes of whatever device comes back.
             d.m_framing.FrameState = frIdle;
+            m_failed = true;
             if (d.m_active) {
-                d.reportFromThread(rc);
+                d.reportFromThread(rc, port->failureSource());
             }
-            pauseAfterFailure();
+            if (port->reconnects()) {
+                pauseAfterFailure();
+            } else {
+                dropDevice(port, rc);
+            }
             continue;
         }
         if (d.m_closing) {
             continue;
+        }
+        // The source delivers again: reopened, or reconnected by itself.
+        if (events != 0 && m_failed) {
+            m_failed = false;
+            notify(&TSerial::OnRecover);
         }
         handleEvents(*port, events);
     }
@@ -71,6 +91,84 @@ void TEventThread::pauseAfterFailure() {
     std::unique_lock<std::mutex> lock(d.m_mutex);
     d.m_cv.wait_for(lock, tessaro::eventThreadPause,
                     [&] { return m_terminated || d.m_closing || !d.m_active; });
+}
+
+// The failed device goes at once (its lock and its node with it), so that the
+// receiver can come back under the same name; the next attempt waits a pause.
+void TEventThread::dropDevice(const std::shared_ptr<tessaro::SerialPort>& port, int reported) {
+    bool dropped = false;
+    {
+        std::lock_guard<std::mutex> lock(d.m_mutex);
+        if (d.m_active && !d.m_closing && d.m_device == port &&
+            d.m_connection == d.m_threadConnection) {
+            d.m_device.reset();
+            d.m_recipe.lastError = reported;
+            dropped = true;
+        }
+    }
+    if (dropped) {
+        (void)port->close();
+        m_nextReopen = std::chrono::steady_clock::now() + tessaro::reopenPause;
+    } else {
+        pauseAfterFailure();
+    }
+}
+
+// Opens the connection's device anew, at most once a pause, and adopts it
+// unless the port was closed or opened anew meanwhile.
+void TEventThread::reopenDevice() {
+    tessaro::ReopenRecipe recipe;
+    {
+        std::unique_lock<std::mutex> lock(d.m_mutex);
+        d.m_cv.wait_until(lock, m_nextReopen,
+                          [&] { return m_terminated || d.m_closing || !d.m_active; });
+        if (m_terminated || d.m_closing || !d.m_active ||
+            std::chrono::steady_clock::now() < m_nextReopen) {
+            return;
+        }
+        recipe = d.m_recipe;
+    }
+    m_nextReopen = std::chrono::steady_clock::now() + tessaro::reopenPause;
+    int error = 0;
+    const std::shared_ptr<tessaro::SerialPort> device = recipe.platform->open(recipe.path, error);
+    if (!device) {
+        reportReopenError(error);
+        return;
+    }
+    // Reported at the first open already; a device that fails now fails its wait.
+    (void)device->setupQueues(recipe.rxQueueSize, recipe.txQueueSize);
+    (void)device->applyLineSettings(recipe.lineSettings);
+    (void)device->applyTimeouts(recipe.timeouts);
+    device->setModemOutput(tessaro::ModemOutput::dtr, true);
+    device->setModemOutput(tessaro::ModemOutput::rts, true);
+    (void)device->armEvents(tessaro::serialEventMask);
+    bool adopted = false;
+    {
+        std::lock_guard<std::mutex> lock(d.m_mutex);
+        if (d.m_active && !d.m_closing && !m_terminated && !d.m_device &&
+            d.m_connection == d.m_threadConnection) {
+            d.m_device = device;
+            d.m_recipe.lastError = 0;
+            adopted = true;
+        }
+    }
+    // Recovered once it delivers: a device that opens but fails at once
+    // does not flap between report and recovery.
+    if (!adopted) {
+        (void)device->close();
+    }
+}
+
+// Each reason once: the status shows it until it changes or the port recovers.
+void TEventThread::reportReopenError(int code) {
+    {
+        std::lock_guard<std::mutex> lock(d.m_mutex);
+        if (code == d.m_recipe.lastError || d.m_connection != d.m_threadConnection) {
+            return;
+        }
+        d.m_recipe.lastError = code;
+    }
+    d.reportFromThread(code, std::string());
 }
 
 void TEventThread::handleEvents(tessaro::SerialPort& port, std::uint32_t events) {

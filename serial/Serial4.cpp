@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <chrono>
 #include <utility>
 
@@ -154,6 +155,18 @@ void TSerial::SetMessageAppendCount(std::uint16_t v) {
     d->m_messageAppendCount = v;
 }
 
+bool TSerial::RetryOpen() const {
+    return d->m_retryOpen;
+}
+
+void TSerial::SetRetryOpen(bool v) {
+    d->m_retryOpen = v;
+}
+
+std::string TSerial::ErrorSource() const {
+    return d->m_errorSource;
+}
+
 eNotifyErr TSerial::NotifyErrors() const {
     return d->m_notifyErrors.load();
 }
@@ -289,12 +302,20 @@ void TSerial::SetActive(bool Value) {
 }
 
 void TSerialPrivate::closePort() {
-    const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
+    std::shared_ptr<tessaro::SerialPort> device;
     {
         // Inactive from the start: a handler of a failed step below (or the
         // event loop of an error box) that closes the port finds it closing.
+        // Taken together, so that a device the event thread opens anew meanwhile
+        // is either this one or never adopted.
         std::lock_guard<std::mutex> lock(m_mutex);
         m_active = false;
+        device = m_device;
+    }
+    // No device: it failed or never opened, and is being tried again.
+    if (!device) {
+        waitForEventThread(nullptr);
+        return;
     }
     if (int rc = device->purge()) {
         HandleError(rc);
@@ -310,19 +331,26 @@ void TSerialPrivate::closePort() {
     if (int rc = device->armEvents(0)) {
         HandleError(rc);
     }
-    {
-        // Close never waits for a stuck device longer than the bound.
-        std::unique_lock<std::mutex> lock(m_mutex);
-        for (int i = 0; i < tessaro::closeWaitSteps && m_threadActive; ++i) {
-            m_cv.wait_for(lock, tessaro::closeWaitStep, [this] { return !m_threadActive; });
-        }
-        m_closing = false;
-        if (m_device == device) {
-            m_device.reset();
-        }
-    }
+    waitForEventThread(device);
     if (int rc = device->close()) {
         HandleError(rc);
+    }
+}
+
+void TSerialPrivate::waitForEventThread(const std::shared_ptr<tessaro::SerialPort>& device) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_closing = true;
+    }
+    m_cv.notify_all();
+    // Close never waits for a stuck device longer than the bound.
+    std::unique_lock<std::mutex> lock(m_mutex);
+    for (int i = 0; i < tessaro::closeWaitSteps && m_threadActive; ++i) {
+        m_cv.wait_for(lock, tessaro::closeWaitStep, [this] { return !m_threadActive; });
+    }
+    m_closing = false;
+    if (m_device == device) {
+        m_device.reset();
     }
 }
 
@@ -331,8 +359,12 @@ void TSerialPrivate::closePort() {
 // after such a report then stop, as the port is no longer the one they open.
 void TSerialPrivate::openPort() {
     int error = 0;
-    std::shared_ptr<tessaro::SerialPort> device = m_platform->open(q->devicePath(), error);
-    if (!device) {
+    const std::string path = q->devicePath();
+    std::shared_ptr<tessaro::SerialPort> device = m_platform->open(path, error);
+    // A malformed name never opens; anything else (a receiver not plugged in,
+    // a device another program holds) may, later.
+    const bool retry = !device && m_retryOpen && error != EINVAL;
+    if (!device && !retry) {
         HandleError(error);
         return;
     }
@@ -342,8 +374,19 @@ void TSerialPrivate::openPort() {
         m_device = device;
         ++m_connection;
         m_active = true;
+        m_recipe = tessaro::ReopenRecipe();
+        m_recipe.path = path;
+        m_recipe.platform = m_platform;
+        m_recipe.lastError = error;
     }
     m_cv.notify_all();
+    if (!device) {
+        ApplySettings(); // builds the records the event thread applies
+        setRecipeSettings();
+        m_thread->Resume();
+        HandleError(error);
+        return;
+    }
     if (int rc = device->setupQueues(m_rxQueueSize, m_txQueueSize)) {
         HandleError(rc);
     }
@@ -354,6 +397,7 @@ void TSerialPrivate::openPort() {
     if (currentDevice() != device) {
         return;
     }
+    setRecipeSettings();
     SetControlLine(clDTR, true);
     SetControlLine(clRTS, true);
     StartEvents();
@@ -392,14 +436,6 @@ void TSerialPrivate::ApplySettings() {
     if (!m_active) {
         return;
     }
-
-    const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
-    if (int rc = device->applyLineSettings(m_lineSettings)) {
-        HandleError(rc);
-        if (currentDevice() != device) {
-            return;
-        }
-    }
     m_timeouts.readInterval = tessaro::readReturnsAtOnce;
     m_timeouts.readTotalMultiplier = 0;
     m_timeouts.readTotalConstant = 0;
@@ -408,9 +444,28 @@ void TSerialPrivate::ApplySettings() {
         m_timeouts.writeTotalMultiplier = 0;
         m_timeouts.writeTotalConstant = tessaro::flowWriteTimeoutMs;
     }
+
+    const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
+    if (!device) {
+        return;
+    }
+    if (int rc = device->applyLineSettings(m_lineSettings)) {
+        HandleError(rc);
+        if (currentDevice() != device) {
+            return;
+        }
+    }
     if (int rc = device->applyTimeouts(m_timeouts)) {
         HandleError(rc);
     }
+}
+
+void TSerialPrivate::setRecipeSettings() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_recipe.lineSettings = m_lineSettings;
+    m_recipe.timeouts = m_timeouts;
+    m_recipe.rxQueueSize = m_rxQueueSize;
+    m_recipe.txQueueSize = m_txQueueSize;
 }
 
 void TSerialPrivate::StartEvents() {
@@ -436,6 +491,10 @@ void TSerialPrivate::UpdateStatus() {
     const std::shared_ptr<tessaro::SerialPort> device = currentDevice();
     int rx = 0;
     int tx = 0;
+    if (!device) {
+        m_rxCount = m_txCount = 0;
+        return;
+    }
     if (int rc = device->queueCounts(rx, tx)) {
         HandleError(rc);
         return;
@@ -448,6 +507,7 @@ void TSerialPrivate::UpdateStatus() {
 
 void TSerialPrivate::HandleError(int code) {
     m_errorCode = code;
+    m_errorSource = q->devicePath();
     notifyError(code);
 }
 
@@ -521,15 +581,18 @@ bool TSerialPrivate::runOnMainThread(std::function<void()> fn) {
     return completion->done;
 }
 
-void TSerialPrivate::reportFromThread(int code) {
+void TSerialPrivate::reportFromThread(int code, const std::string& source) {
     m_errorCode = code;
-    runOnMainThread([this, code] { notifyError(code); });
+    runOnMainThread([this, code, source] {
+        m_errorSource = source.empty() ? q->devicePath() : source;
+        notifyError(code);
+    });
 }
 
 int TSerialPrivate::ReadByte(tessaro::SerialPort& port, unsigned char& byte) {
     int count = 0;
     if (int rc = port.readByte(byte, count)) {
-        reportFromThread(rc);
+        reportFromThread(rc, port.failureSource());
         return 0;
     }
     return count == 1 ? 1 : 0;

@@ -83,6 +83,11 @@ public:
     void SetMessageEndAtLineFeed(bool v);
     std::uint16_t MessageAppendCount() const;
     void SetMessageAppendCount(std::uint16_t v);
+    // While active, a device that cannot be opened is tried again about once
+    // a second (as a device that fails once open always is) instead of
+    // leaving the port closed: Active() stays true. Off by default.
+    bool RetryOpen() const;
+    void SetRetryOpen(bool v);
     eNotifyErr NotifyErrors() const;
     void SetNotifyErrors(eNotifyErr v);
     std::int32_t ErrorCode() const;
@@ -97,6 +102,9 @@ public:
     TNotifyEvent OnRing;
     TSignalChangeEvent OnSignalChange;
     TWriteCompletedEvent OnWriteCompleted;
+    // The port works again after a failure report: its device is open again
+    // or its source delivers again.
+    TNotifyEvent OnRecover;
 
     // Maps Port n to a device path; the default is PortMap's rule without settings.
     void SetPortResolver(std::function<std::string(int port)> resolver);
@@ -105,6 +113,10 @@ public:
     std::string route();
     // The serial layer in use; tests install a fake before the first open.
     void setPlatform(std::shared_ptr<tessaro::SerialPlatform> platform);
+
+    // What the last failure report is about: the device path, or where the
+    // device was read through gpsd, gpsd's address.
+    std::string ErrorSource() const;
 
     // The system's text for an error code, without trailing blanks, control
     // characters and full stops, in the system's 8-bit encoding.

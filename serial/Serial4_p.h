@@ -37,6 +37,21 @@ constexpr std::uint16_t defaultQueueSize = 1024;
 // failed wait before it tries again.
 constexpr std::chrono::milliseconds eventThreadPause{100};
 
+// How often a port whose device failed, or could not be opened, opens it anew.
+constexpr std::chrono::milliseconds reopenPause{1000};
+
+// What the event thread needs to open the device of a connection anew,
+// taken at the open on the main thread.
+struct ReopenRecipe {
+    std::string path;
+    std::shared_ptr<SerialPlatform> platform;
+    LineSettings lineSettings;
+    Timeouts timeouts;
+    std::uint16_t rxQueueSize = 0;
+    std::uint16_t txQueueSize = 0;
+    int lastError = 0; // already reported for this connection
+};
+
 } // namespace tessaro
 
 class TSerialPrivate;
@@ -66,10 +81,16 @@ private:
     void signalChanged(tessaro::SerialPort& port, eModemInSignal signal, std::uint32_t bit,
                        bool& state);
     void pauseAfterFailure();
+    void dropDevice(const std::shared_ptr<tessaro::SerialPort>& port, int reported);
+    void reopenDevice();
+    void reportReopenError(int code);
 
     TSerialPrivate& d;
     std::thread m_thread;
     std::atomic<bool> m_terminated{false};
+    // The connection's source failed and has not delivered since.
+    bool m_failed = false;
+    std::chrono::steady_clock::time_point m_nextReopen{};
 };
 
 class TSerialPrivate {
@@ -87,8 +108,12 @@ public:
     }
     std::shared_ptr<tessaro::SerialPort> currentDevice();
     void closePort();
+    // Sets a waiting event thread's call aside and waits until the thread
+    // has let go of the connection; forgets `device` if it is still current.
+    void waitForEventThread(const std::shared_ptr<tessaro::SerialPort>& device);
     void openPort();
     void ApplySettings();
+    void setRecipeSettings();
     void StartEvents();
     void SetControlLine(eControlLine Line, bool On);
     void UpdateStatus();
@@ -101,7 +126,7 @@ public:
     // the stop request sets the wait aside first. Returns true when the call
     // has run (fn only while its connection is open).
     bool runOnMainThread(std::function<void()> fn);
-    void reportFromThread(int code);
+    void reportFromThread(int code, const std::string& source);
     int ReadByte(tessaro::SerialPort& port, unsigned char& byte);
 
     TSerial* const q;
@@ -124,6 +149,8 @@ public:
     std::atomic<std::uint64_t> m_bytesReceived{0}; // written by the event thread
     std::atomic<eNotifyErr> m_notifyErrors{neDialog};
     std::atomic<std::int32_t> m_errorCode{0};
+    bool m_retryOpen = false;
+    std::string m_errorSource; // main thread
 
     tessaro::LineSettings m_lineSettings;
     tessaro::Timeouts m_timeouts;
@@ -141,7 +168,10 @@ public:
 
     std::mutex m_mutex;
     std::condition_variable m_cv;
+    // Null while active only when the device failed or could not be opened:
+    // the event thread then opens it anew.
     std::shared_ptr<tessaro::SerialPort> m_device; // guarded by m_mutex
+    tessaro::ReopenRecipe m_recipe;                // guarded by m_mutex
     std::atomic<bool> m_active{false};             // written under m_mutex
     // Counts opens (main thread, under m_mutex). The event thread notes the
     // one it works on, so that no notification of a connection that has been

@@ -102,6 +102,12 @@ public:
     // How the bytes reach this port when not straight from the device named
     // ("via gpsd"); empty otherwise.
     virtual std::string route() const { return {}; }
+    // Where a failure of this port lies when not at the device named (gpsd's
+    // address for a device read through gpsd); empty otherwise.
+    virtual std::string failureSource() const { return {}; }
+    // True when the port gets its source back by itself after a failed wait
+    // (a network source reconnects); otherwise the device is opened anew.
+    virtual bool reconnects() const { return false; }
 };
 
 class SerialPlatform {

@@ -1,10 +1,13 @@
 // Network sources on Linux. A socket port connects from the event thread (so
 // a slow name lookup never holds the window), reconnects at a steady pace
 // after a loss, and hands its bytes out one at a time from a fixed buffer.
-// gpsd is spoken to in its JSON protocol directly: one ?WATCH request in raw
-// mode, and JSON replies skipped by their leading "{". libgps would add a
-// library for that one line and would hand out its own parsed reports, not
-// the receiver's sentences that the intake reads.
+// gpsd is spoken to in its JSON protocol directly: one ?WATCH request in NMEA
+// mode, and JSON replies skipped by their leading "{". In that mode gpsd
+// passes an NMEA receiver's own sentences and makes sentences of its own
+// ($GPRMC, $GPGGA, ...) from a binary one (SiRF, u-blox UBX, Garmin), whose
+// packets raw mode would pass as hex dumps. libgps would add a library for
+// that one line and would hand out its own parsed reports, not the sentences
+// that the intake reads.
 #include "SerialSocket.h"
 #include "EpollWait.h"
 
@@ -70,7 +73,7 @@ bool isPlainText(const std::string& text) {
 }
 
 std::string watchRequest(const std::string& device) {
-    std::string request = R"(?WATCH={"enable":true,"raw":1)";
+    std::string request = R"(?WATCH={"enable":true,"nmea":true)";
     if (!device.empty()) {
         request += R"(,"device":")" + device + '"';
     }
@@ -291,6 +294,18 @@ public:
     }
 
     std::string route() const override { return m_route; }
+
+    // A device read through gpsd: a failure is gpsd's, and the device is
+    // opened anew (gpsd may have let it go). A network source reconnects.
+    std::string failureSource() const override {
+        if (m_route.empty()) {
+            return {};
+        }
+        const bool v6 = m_source.host.find(':') != std::string::npos;
+        return "gpsd://" + (v6 ? "[" + m_source.host + "]" : m_source.host) + ":" +
+               m_source.service + m_source.device;
+    }
+    bool reconnects() const override { return m_route.empty(); }
 
 private:
     void wake() {

@@ -18,6 +18,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -219,7 +221,7 @@ TEST_F(GpsLive, NothingOfAClosedConnectionReachesTheWindow) {
 
 TEST_F(GpsLive, MissingDeviceShowsSerialIoErrorAndTheWindowGoesOn) {
     TForm1& f = startUsing(m_dir.path().toStdString() + "/no-such-receiver");
-    EXPECT_FALSE(f.Serial1->Active());
+    EXPECT_TRUE(f.Serial1->Active()) << "waiting for the receiver";
     EXPECT_EQ(f.sb->SimpleText(), serialError);
     EXPECT_TRUE(statusDetail().contains(QStringLiteral("No such file or directory")))
         << qPrintable(statusDetail());
@@ -255,6 +257,56 @@ TEST_F(GpsLive, ClosingTheMasterMidStreamShowsTheErrorWithoutSpinning) {
     EXPECT_LT(closing.elapsed(), 1000);
     EXPECT_FALSE(f.Serial1->Active());
     EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
+}
+
+// The receiver's stable name (as under /dev/serial/by-id/) is a link: missing
+// at the start, then plugged in, unplugged, and plugged in again as a new
+// device under the same name. Each time the fixes come back without a click.
+TEST_F(GpsLive, AReceiverMissingAtStartOrPluggedInAgainFeedsWithoutAClick) {
+    const std::string link = m_dir.path().toStdString() + "/usb-GNSS_receiver-if00";
+    TForm1& f = startUsing(link);
+    ASSERT_TRUE(statusBecomes(serialError));
+    EXPECT_EQ(statusDetail(), QString::fromStdString("No such file or directory (" + link + ")"));
+
+    int fixes = 0;
+    // Plugged in under the link: sends a new fix until the window shows it.
+    auto plugIn = [&](PseudoTerminal& receiver) {
+        ASSERT_TRUE(receiver.ok()) << receiver.error();
+        ASSERT_EQ(::symlink(receiver.path().c_str(), link.c_str()), 0);
+        const int second = 20 + fixes++;
+        const std::string fix = tessaro::test::withChecksum("$GPGLL,4807.0380,N,01131.0000,E,1200" +
+                                                            std::to_string(second) + ".00,A") +
+                                "\r\n";
+        const QString shown = QStringLiteral("New GPS data received at 12:00:%1 UT").arg(second);
+        EXPECT_TRUE(waitUntil(
+            [&] {
+                receiver.sendSome(fix);
+                return f.sb->SimpleText() == shown;
+            },
+            5000))
+            << qPrintable(f.sb->SimpleText() + " " + statusDetail());
+        EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("48"));
+        EXPECT_EQ(f.edFmLonMin->text(), QStringLiteral("31"));
+        EXPECT_TRUE(statusDetail().isEmpty()) << qPrintable(statusDetail());
+    };
+    plugIn(pty);
+
+    // Unplugged: the error, and no spin while the receiver is gone.
+    ASSERT_EQ(::unlink(link.c_str()), 0);
+    pty.close();
+    ASSERT_TRUE(statusBecomes(serialError));
+    int& errors = countErrors();
+    const double cpuBefore = processCpuSeconds();
+    runEventLoopFor(1500);
+    EXPECT_LT(processCpuSeconds() - cpuBefore, 0.3) << "the event thread must not spin";
+    EXPECT_LE(errors, 2) << "each reason is reported once, not at every attempt";
+    EXPECT_TRUE(statusDetail().endsWith(QString::fromStdString(" (" + link + ")")))
+        << qPrintable(statusDetail());
+
+    PseudoTerminal again;
+    plugIn(again);
+    EXPECT_TRUE(f.Serial1->Active());
+    EXPECT_TRUE(m_errors.isEmpty());
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include "SerialTestSupport.h"
 #include "Widgets.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -22,10 +24,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -51,9 +56,8 @@ int freePort() {
     return ntohs(a.sin_port);
 }
 
-// A TCP sender of NMEA. The window connects anew at each of its opens (the
-// start-up opens more than once), so the bytes go to the first connection
-// that takes them all; then it hangs up or stays.
+// A TCP sender of NMEA. The window connects anew after a loss, so the bytes
+// go to the first connection that takes them all; then it hangs up or stays.
 struct Peer {
     int listener = -1;
     std::thread worker;
@@ -178,6 +182,10 @@ protected:
     void startGpsd(GpsFake& gpsd, const std::string& nmea, bool once) {
         const std::string log = m_dir.path().toStdString() + "/replay.nmea";
         std::ofstream(log, std::ios::binary) << nmea;
+        replayThroughGpsd(gpsd, log, once);
+    }
+    // The same with a recording in gpsd's log format (binary packets too).
+    void replayThroughGpsd(GpsFake& gpsd, const std::string& log, bool once) {
         gpsd.port = gpsd.port ? gpsd.port : freePort();
         const QString tmpdir = m_dir.path() + QStringLiteral("/gpsfake-%1").arg(++m_starts);
         ASSERT_TRUE(QDir().mkpath(tmpdir));
@@ -256,6 +264,112 @@ TEST_F(GpsNetwork, GpsdReplayEndsOnTheSameFixAsThePtyAndSurvivesARestart) {
     EXPECT_TRUE(m_errors.isEmpty());
 }
 
+struct Position {
+    double lat = 0;
+    double lon = 0;
+};
+
+// Every position gpsd's own decoding of the log reports (its TPV records).
+std::vector<Position> gpsdCheckedPositions(const std::string& chk) {
+    std::ifstream in(chk);
+    std::vector<Position> found;
+    for (std::string line; std::getline(in, line);) {
+        const QJsonObject tpv = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+        if (tpv.value(QLatin1String("class")).toString() == QLatin1String("TPV") &&
+            tpv.contains(QLatin1String("lat"))) {
+            found.push_back({tpv.value(QLatin1String("lat")).toDouble(),
+                             tpv.value(QLatin1String("lon")).toDouble()});
+        }
+    }
+    return found;
+}
+
+// "ddmm.mmmm","N" (or dddmm.mmmm for a longitude) as signed degrees.
+double nmeaDegrees(const QString& value, const QString& hemisphere) {
+    const double raw = value.toDouble();
+    const double degrees = std::floor(raw / 100) + std::fmod(raw, 100) / 60;
+    return hemisphere == QLatin1String("S") || hemisphere == QLatin1String("W") ? -degrees
+                                                                                : degrees;
+}
+
+TEST_F(GpsNetwork, ABinaryReceiverThroughGpsdGivesSentencesAtGpsdsOwnFix) {
+    // A u-blox receiver speaking UBX only: not one NMEA byte in the log.
+    const std::string log = TESSARO_TEST_DATA_DIR "/gpsd/ublox-neo-m8n.log";
+    const std::vector<Position> checked = gpsdCheckedPositions(log + ".chk");
+    ASSERT_GT(checked.size(), 10u);
+    GpsFake gpsd;
+    replayThroughGpsd(gpsd, log, false);
+    if (IsSkipped() || HasFatalFailure()) {
+        return;
+    }
+    TForm1& f = startUsing("gpsd://127.0.0.1:" + std::to_string(gpsd.port));
+    QStringList received;
+    const TRxMessageEvent shown = f.Serial1->OnMessage;
+    f.Serial1->OnMessage = [&](TSerial* sender, std::string message) {
+        received << QString::fromStdString(message).trimmed();
+        shown(sender, std::move(message));
+    };
+    // Valid RMC (status A) and GGA (quality above 0) sentences, gpsd's own.
+    auto fixes = [&](const char* type) {
+        QList<QStringList> found;
+        for (const QString& sentence : received) {
+            const QStringList fields = sentence.split(QLatin1Char(','));
+            if (sentence.mid(3, 3) == QLatin1String(type) && fields.size() > 6 &&
+                (type[0] == 'R' ? fields[2] == QLatin1String("A")
+                                : fields[6] != QLatin1String("0"))) {
+                found << fields;
+            }
+        }
+        return found;
+    };
+    ASSERT_TRUE(
+        waitUntil([&] { return fixes("RMC").size() >= 3 && fixes("GGA").size() >= 3; }, 20000))
+        << qPrintable(received.mid(0, 20).join(QLatin1Char('\n')));
+
+    // Each position lies among those gpsd decodes, to the sentences' 0.0001'.
+    const double tolerance = 0.0001 / 60;
+    auto among = [&](double lat, double lon) {
+        for (const Position& p : checked) {
+            if (std::abs(p.lat - lat) <= tolerance && std::abs(p.lon - lon) <= tolerance) {
+                return true;
+            }
+        }
+        return false;
+    };
+    for (const QStringList& rmc : fixes("RMC")) {
+        EXPECT_TRUE(among(nmeaDegrees(rmc[3], rmc[4]), nmeaDegrees(rmc[5], rmc[6])))
+            << qPrintable(rmc.join(QLatin1Char(',')));
+    }
+    for (const QStringList& gga : fixes("GGA")) {
+        EXPECT_TRUE(among(nmeaDegrees(gga[2], gga[3]), nmeaDegrees(gga[4], gga[5])))
+            << qPrintable(gga.join(QLatin1Char(',')));
+    }
+    for (const QString& sentence : received) {
+        EXPECT_FALSE(sentence.contains(QLatin1Char('{'))) << "gpsd's JSON stays out";
+    }
+    EXPECT_TRUE(m_errors.isEmpty());
+}
+
+// gpsd started after the window is already trying: the refusal leaves the
+// status line and its reason as soon as gpsd answers, before any fix (this
+// receiver sends no GLL).
+TEST_F(GpsNetwork, GpsdStartedLaterClearsTheRefusal) {
+    GpsFake gpsd;
+    gpsd.port = freePort();
+    const std::string url = "gpsd://127.0.0.1:" + std::to_string(gpsd.port);
+    startUsing(url);
+    ASSERT_TRUE(statusBecomes(serialError));
+    EXPECT_EQ(statusDetail(), QString::fromStdString("Connection refused (" + url + ")"));
+
+    replayThroughGpsd(gpsd, TESSARO_TEST_DATA_DIR "/gpsd/ublox-neo-m8n.log", false);
+    if (IsSkipped() || HasFatalFailure()) {
+        return;
+    }
+    EXPECT_TRUE(waitUntil([&] { return m_form->sb->SimpleText() != serialError; }, 10000));
+    EXPECT_TRUE(statusDetail().isEmpty()) << qPrintable(statusDetail());
+    EXPECT_TRUE(m_errors.isEmpty());
+}
+
 TEST_F(GpsNetwork, ADeviceHeldByGpsdIsReadThroughIt) {
     GpsFake gpsd;
     startGpsd(gpsd, londonFix, false);
@@ -272,6 +386,13 @@ TEST_F(GpsNetwork, ADeviceHeldByGpsdIsReadThroughIt) {
     TForm1& f = startUsing(device);
     EXPECT_EQ(f.rgComport->Button(0)->toolTip(), QString::fromStdString(device + " (via gpsd)"));
     EXPECT_TRUE(statusBecomes(londonStatus, 10000)) << qPrintable(statusDetail());
+
+    // gpsd gone: the reason names gpsd, not the device it held.
+    gpsd.stop();
+    ASSERT_TRUE(statusBecomes(serialError));
+    EXPECT_TRUE(statusDetail().endsWith(
+        QString::fromStdString(" (gpsd://127.0.0.1:" + std::to_string(gpsd.port) + device + ")")))
+        << qPrintable(statusDetail());
     tessaro::setLocalGpsdPort(2947);
     ::close(held);
 }

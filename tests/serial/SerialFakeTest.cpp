@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
@@ -570,14 +571,17 @@ TEST_F(SerialFake, HalfMessageContinuesAfterReopen) {
     EXPECT_EQ(messages, std::vector<std::string>{"$GPGLL\r"});
 }
 
-TEST_F(SerialFake, FailingWaitIsReportedAtMostEveryHundredMs) {
+// A device that fails its wait is closed and opened anew once a second.
+TEST_F(SerialFake, FailingWaitReopensTheDeviceOnceASecond) {
     serial->SetActive(true);
     const auto start = std::chrono::steady_clock::now();
     fake->setFailures(failing(&F::wait));
-    ASSERT_TRUE(waitUntil([&] { return errors.size() >= 4; }));
+    ASSERT_TRUE(waitUntil([&] { return errors.size() >= 2; }, 3000));
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    EXPECT_GE(elapsed, std::chrono::milliseconds(250));
+    EXPECT_GE(elapsed, std::chrono::milliseconds(900));
     EXPECT_LE(fake->waitsStarted(), static_cast<int>(errors.size()) + 3) << "no retry spin";
+    const Calls calls = fake->calls();
+    EXPECT_EQ(std::count(calls.begin(), calls.end(), "open " + defaultDevice), 2);
     EXPECT_EQ(serial->ErrorCode(), EIO);
     EXPECT_TRUE(serial->Active());
     serial->SetActive(false);

@@ -289,6 +289,7 @@ TEST_F(SerialPty, HangUpIsReportedWithoutSpinning) {
     serial->SetActive(true);
     pty.hangUp();
     ASSERT_TRUE(waitUntil([&] { return !errors.empty(); }));
+    EXPECT_EQ(errors[0], EIO);
     const std::size_t first = errors.size();
     const double cpuBefore = processCpuSeconds();
     const auto start = std::chrono::steady_clock::now();
@@ -297,10 +298,10 @@ TEST_F(SerialPty, HangUpIsReportedWithoutSpinning) {
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     const double cpu = processCpuSeconds() - cpuBefore;
     const std::size_t reports = errors.size() - first;
-    EXPECT_GE(reports, 3u);
-    EXPECT_LE(reports, static_cast<std::size_t>(wall * 10) + 1) << "at most one per 100 ms";
+    // The device is opened anew once a second; a new reason is reported once.
+    EXPECT_LE(reports, 2u);
     EXPECT_LT(cpu, 0.3 * wall) << "the failing port must not burn a core";
-    EXPECT_EQ(serial->ErrorCode(), EIO);
+    EXPECT_TRUE(serial->Active());
     serial->SetActive(false);
     EXPECT_FALSE(serial->Active());
 }
