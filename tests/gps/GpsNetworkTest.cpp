@@ -24,6 +24,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <fstream>
@@ -347,6 +348,21 @@ TEST_F(GpsNetwork, ABinaryReceiverThroughGpsdGivesSentencesAtGpsdsOwnFix) {
     for (const QString& sentence : received) {
         EXPECT_FALSE(sentence.contains(QLatin1Char('{'))) << "gpsd's JSON stays out";
     }
+    // And the start point shows one of them, to the pages' whole seconds.
+    ASSERT_TRUE(waitUntil(
+        [&] { return f.sb->SimpleText().startsWith(QLatin1String("New GPS data received at")); }));
+    auto shownDegrees = [](QLineEdit* d, QLineEdit* m, QLineEdit* s, bool negative) {
+        const double v = d->text().toInt() + m->text().toInt() / 60.0 + s->text().toInt() / 3600.0;
+        return negative ? -v : v;
+    };
+    const double lat =
+        shownDegrees(f.edFmLatDeg, f.edFmLatMin, f.edFmLatSec, f.rgFmLat->ItemIndex() == 1);
+    const double lon =
+        shownDegrees(f.edFmLonDeg, f.edFmLonMin, f.edFmLonSec, f.rgFmLon->ItemIndex() == 1);
+    const bool near = std::any_of(checked.begin(), checked.end(), [&](const Position& p) {
+        return std::abs(p.lat - lat) < 1.5 / 3600 && std::abs(p.lon - lon) < 1.5 / 3600;
+    });
+    EXPECT_TRUE(near) << lat << " " << lon;
     EXPECT_TRUE(m_errors.isEmpty());
 }
 
