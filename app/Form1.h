@@ -86,7 +86,7 @@ public:
     std::int32_t comPortIndex = 0;
     std::int32_t comSpeedIndex = 0;
     std::int32_t gpsTarget = 0;
-    bool gpsOpenDeferred = false; // see applyLoadedSettings
+    bool gpsOpenDeferred = false;   // see applyLoadedSettings
     tessaro::GpsIntake gpsIntake;   // the monitor's lines and the heading's kept fix
     QTimer* gpsLineTimer = nullptr; // runs gpsLineTick while GPS use is on
     double currentHeading = 0.0;
