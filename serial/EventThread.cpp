@@ -238,10 +238,17 @@ void TEventThread::readMessages(tessaro::SerialPort& port) {
     while (d.m_active && !m_terminated && d.ReadByte(port, c) == 1) {
         frameByte(c);
     }
+    countBytes();
+}
+
+// The count goes to the shared counter once a batch, not once a byte.
+void TEventThread::countBytes() {
+    d.m_bytesReceived.fetch_add(m_uncounted, std::memory_order_relaxed);
+    m_uncounted = 0;
 }
 
 void TEventThread::frameByte(unsigned char byte) {
-    d.m_bytesReceived.fetch_add(1, std::memory_order_relaxed);
+    ++m_uncounted;
     if (tessaro::frameByte(d.m_framing, byte, d.m_messageStartChar.load(),
                            d.m_messageEndChar.load(), d.m_messageAppendCount.load(),
                            d.m_messageEndAtLineFeed.load() ? '\n' : -1)) {
@@ -250,6 +257,7 @@ void TEventThread::frameByte(unsigned char byte) {
 }
 
 void TEventThread::deliverMessage() {
+    countBytes();
     TSerial* q = d.q;
     d.runOnMainThread([q, message = d.m_framing.MessageBuffer] {
         if (q->OnMessage) {

@@ -77,6 +77,7 @@ private:
     void notify(TNotifyEvent TSerial::*handler);
     void readMessages(tessaro::SerialPort& port);
     void frameByte(unsigned char c);
+    void countBytes();
     void deliverMessage();
     void signalChanged(tessaro::SerialPort& port, eModemInSignal signal, std::uint32_t bit,
                        bool& state);
@@ -91,6 +92,7 @@ private:
     // The connection's source failed and has not delivered since.
     bool m_failed = false;
     std::chrono::steady_clock::time_point m_nextReopen{};
+    std::uint64_t m_uncounted = 0; // bytes read, not yet in m_bytesReceived
 };
 
 class TSerialPrivate {
