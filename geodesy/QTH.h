@@ -21,6 +21,10 @@ double RadToDeg(double x);
 double ArcSin(double x);
 double ArcCos(double x);
 
+// lon2 - lon1 brought into (-180, 180] by whole turns: the short way round,
+// also across the 180th meridian.
+double LongitudeDifference(double lon1, double lon2);
+
 double LatLonDistance(double lon1, double lat1, double lon2, double lat2);
 double LatLonBearing(double lon1, double lat1, double lon2, double lat2);
 double LocatorDistance(const std::string& loc1, const std::string& loc2);

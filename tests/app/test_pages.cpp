@@ -143,6 +143,107 @@ TEST_F(Pages, AllFieldsEmptyGiveZeroAtZeroNorthZeroEast) {
     EXPECT_EQ(f.toLOc->text(), QStringLiteral("jj00aa"));
 }
 
+// Figures as the pages show them. Distances by hand on the plane grid
+// (111.3 km * sqrt(cos(lat1) cos(lat2) dLon^2 + dLat^2)); bearings by hand
+// from atan2(sin dLon cos lat2, cos lat1 sin lat2 - sin lat1 cos lat2 cos dLon).
+struct FigureRow {
+    const char* name;
+    std::vector<std::pair<int, const char*>> typed; // Lat/Long page; empty: QTH page
+    std::array<int, 4> hemispheres;                 // from lat, from lon, to lat, to lon
+    const char* fromLocator;
+    const char* toLocator;
+    bool centre;
+    const char* distance;
+    const char* bearing;
+    const char* reverse;
+};
+
+class Figures : public Pages, public ::testing::WithParamInterface<FigureRow> {};
+
+TEST_P(Figures, AsShown) {
+    const FigureRow& r = GetParam();
+    TForm1& f = start();
+    QLabel* shown[3] = {f.lbDist, f.lbBear, f.lbRevBear};
+    if (r.typed.empty()) {
+        f.CheckBox1->setChecked(r.centre);
+        locators(f, QString::fromLatin1(r.fromLocator), QString::fromLatin1(r.toLocator));
+        shown[0] = f.lbDist2;
+        shown[1] = f.lbBear2;
+        shown[2] = f.lbRevBear2;
+    } else {
+        f.rgFmLat->SetItemIndex(r.hemispheres[0]);
+        f.rgFmLon->SetItemIndex(r.hemispheres[1]);
+        f.rgToLat->SetItemIndex(r.hemispheres[2]);
+        f.rgToLon->SetItemIndex(r.hemispheres[3]);
+        latLong(f, r.typed);
+    }
+    EXPECT_EQ(f.sb->SimpleText(), QString());
+    EXPECT_EQ(shown[0]->text(), QString::fromLatin1(r.distance));
+    EXPECT_EQ(shown[1]->text(), QString::fromLatin1(r.bearing) + kDeg);
+    EXPECT_EQ(shown[2]->text(), QString::fromLatin1(r.reverse) + kDeg);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rows, Figures,
+    ::testing::Values(
+        // The great circle leaves London north of west, though New York lies south.
+        FigureRow{"LondonToNewYork",
+                  {{FLatD, "51"},
+                   {FLatM, "30"},
+                   {FLatS, "46"},
+                   {FLonD, "0"},
+                   {FLonM, "7"},
+                   {FLonS, "20"},
+                   {TLatD, "40"},
+                   {TLatM, "42"},
+                   {TLonD, "74"}},
+                  {0, 1, 0, 1},
+                  "",
+                  "",
+                  false,
+                  "5774.8 km",
+                  "288.3",
+                  "108.3"},
+        FigureRow{"EastAndFirstNorthToFurtherSouth",
+                  {{FLatD, "50"}, {FLonD, "0"}, {TLatD, "49"}, {TLonD, "90"}},
+                  {0, 0, 0, 0},
+                  "",
+                  "",
+                  false,
+                  "6505.9 km",
+                  "53.5",
+                  "233.5"},
+        // 20 degrees along the equator, the short way across the 180th meridian.
+        FigureRow{"AcrossTheDateLine",
+                  {{FLatD, "0"}, {FLonD, "170"}, {TLatD, "0"}, {TLonD, "170"}},
+                  {0, 0, 0, 1},
+                  "",
+                  "",
+                  false,
+                  "2226.0 km",
+                  "90.0",
+                  "270.0"},
+        FigureRow{"LocatorsAcrossTheDateLine",
+                  {},
+                  {},
+                  "RJ50aa",
+                  "AJ50aa",
+                  true,
+                  "2226.0 km",
+                  "90.0",
+                  "270.0"},
+        // Corners 30" east and 60" north.
+        FigureRow{"CornersOfASquareAndItsSubsquare",
+                  {},
+                  {},
+                  "JN49kw",
+                  "JN49kw14",
+                  false,
+                  "1.949 km",
+                  "17.8",
+                  "197.8"}),
+    [](const ::testing::TestParamInfo<FigureRow>& info) { return std::string(info.param.name); });
+
 // One degree of latitude is 111.3 km on the page's plane grid.
 struct UnitRow {
     const char* name;
