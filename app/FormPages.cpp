@@ -121,8 +121,9 @@ void TForm1::CalcQTHtoGeoClick(QObject* /*Sender*/) {
 
     const std::string from = upperCase(fromText);
     const std::string to = upperCase(toText);
-    const double distance = LocatorDistance(from, to);
-    const double bearing = LocatorBearing(from, to);
+    // From the positions shown beside the results: centres when centring is on.
+    const double distance = LocatorDistance(from, to, centerLocator);
+    const double bearing = LocatorBearing(from, to, centerLocator);
     const char separator = decimalSeparator();
     showText(lbDist2, distanceText(distance, rgUnits->ItemIndex(), separator));
     showText(lbBear2, degreesText(bearing, separator));

@@ -186,20 +186,20 @@ double LatLonBearing(double lon1, double lat1, double lon2, double lat2) {
     return bearingFromDifferentPlaces(lon1, lat1, lon2, lat2);
 }
 
-double LocatorDistance(const std::string& loc1, const std::string& loc2) {
+double LocatorDistance(const std::string& loc1, const std::string& loc2, bool centre) {
     double lon1 = 0, lat1 = 0, lon2 = 0, lat2 = 0;
-    if (!LocatorToLatLon(loc1, lon1, lat1, false) || !LocatorToLatLon(loc2, lon2, lat2, false)) {
+    if (!LocatorToLatLon(loc1, lon1, lat1, centre) || !LocatorToLatLon(loc2, lon2, lat2, centre)) {
         return 0.0;
     }
     return LatLonDistance(lon1, lat1, lon2, lat2);
 }
 
-double LocatorBearing(const std::string& loc1, const std::string& loc2) {
+double LocatorBearing(const std::string& loc1, const std::string& loc2, bool centre) {
     if (equalIgnoringAsciiCase(loc1, loc2)) {
         return 0.0;
     }
     double lon1 = 0, lat1 = 0, lon2 = 0, lat2 = 0;
-    if (!LocatorToLatLon(loc1, lon1, lat1, false) || !LocatorToLatLon(loc2, lon2, lat2, false)) {
+    if (!LocatorToLatLon(loc1, lon1, lat1, centre) || !LocatorToLatLon(loc2, lon2, lat2, centre)) {
         return 0.0;
     }
     return bearingFromDifferentPlaces(lon1, lat1, lon2, lat2);

@@ -232,6 +232,17 @@ INSTANTIATE_TEST_SUITE_P(
                   "2226.0 km",
                   "90.0",
                   "270.0"},
+        // Centres 1'45" west and 7.5" south of each other at 49.94 N: the
+        // positions the page shows beside the figures.
+        FigureRow{"CentresOfASquareAndItsSubsquare",
+                  {},
+                  {},
+                  "JN49kw",
+                  "JN49kw14",
+                  true,
+                  "2.102 km",
+                  "263.7",
+                  "83.7"},
         // Corners 30" east and 60" north.
         FigureRow{"CornersOfASquareAndItsSubsquare",
                   {},
