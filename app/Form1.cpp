@@ -198,6 +198,7 @@ void TForm1::setLatLongTabOrder() {
 // Every handler is bound here, as the layout binds them, so that a change
 // made from code runs the same handler as the user's click.
 void TForm1::bindHandlers() {
+    rgUnits->OnClick = [this](QObject*) { setupChanged(); };
     rgDigits->OnClick = [this](QObject* sender) { rgDigitsClick(sender); };
     rgComport->OnClick = [this](QObject* sender) { rgComportClick(sender); };
     rgComspeed->OnClick = [this](QObject* sender) { rgComspeedClick(sender); };
@@ -209,6 +210,11 @@ void TForm1::bindHandlers() {
     connect(CalcQTHtoGeo, &QPushButton::clicked, this, [this] { CalcQTHtoGeoClick(CalcQTHtoGeo); });
     connect(btEnterCurrHead, &QPushButton::clicked, this,
             [this] { btEnterCurrHeadClick(btEnterCurrHead); });
+    // The GPS writes its heading with the degree sign: the unit beside the
+    // field then stays empty, so the sign shows once.
+    connect(edCurrHead, &QLineEdit::textChanged, this, [this](const QString& text) {
+        Label12->setText(text.endsWith(QChar(0xB0)) ? QString() : QString(QChar(0xB0)));
+    });
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
         if (!m_pageFromCode) {
             PageControl1Change(PageControl1);
@@ -327,10 +333,12 @@ void TForm1::PageControl1Change(QObject*) {
 
 void TForm1::rgDigitsClick(QObject*) {
     eightDigits = rgDigits->ItemIndex() != 0;
+    setupChanged();
 }
 
 void TForm1::CheckBox1Click(QObject*) {
     centerLocator = CheckBox1->isChecked();
+    setupChanged();
 }
 
 void TForm1::Button1Click(QObject*) {

@@ -55,6 +55,15 @@ Point toPoint(const std::int32_t* lat, const std::int32_t* lon, int latIndex, in
     return p;
 }
 
+// Cyan in exclusive-or: red on white, and the same line drawn again
+// restores every pixel.
+QPen carPointerPen() {
+    QPen pen(QColor(0, 255, 255));
+    pen.setWidth(8);
+    pen.setCapStyle(Qt::RoundCap);
+    return pen;
+}
+
 } // namespace
 } // namespace tessaro
 
@@ -63,15 +72,23 @@ void TForm1::BitBtn1Click(QObject* /*Sender*/) {
     const std::array<QLineEdit*, 12> edits{edFmLatDeg, edFmLatMin, edFmLatSec, edFmLonDeg,
                                            edFmLonMin, edFmLonSec, edToLatDeg, edToLatMin,
                                            edToLatSec, edtoLonDeg, edToLonMin, edToLonSec};
+    std::array<std::string, 12> texts;
     LatLongFields f{};
     for (std::size_t i = 0; i < edits.size(); ++i) {
-        f[i] = parseLenientInt(toWin1252(edits[i]->text()));
+        texts[i] = toWin1252(edits[i]->text());
+        f[i] = parseLenientInt(texts[i]);
     }
 
+    latLongCalculated = true;
     sb->SetSimpleText(QString());
-    const std::string error = latLongRangeError(f);
+    // A text that is not a number comes first: its range says nothing.
+    std::string error = latLongTextError(texts);
+    if (error.empty()) {
+        error = latLongRangeError(f);
+    }
     if (!error.empty()) {
         sb->SetSimpleText(fromWin1252(error));
+        clearLatLongResults();
         return;
     }
 
@@ -100,6 +117,7 @@ void TForm1::CalcQTHtoGeoClick(QObject* /*Sender*/) {
     const std::string fromText = toWin1252(edFmQth->text());
     const std::string toText = toWin1252(edToQTH->text());
 
+    qthCalculated = true;
     sb->SetSimpleText(QString());
     if (!locatorLengthValid(fromText)) {
         sb->SetSimpleText(QStringLiteral("Error in \"from\" loc., 6 or 8 characters required"));
@@ -116,6 +134,7 @@ void TForm1::CalcQTHtoGeoClick(QObject* /*Sender*/) {
         sb->SetSimpleText(QStringLiteral("Error in \"to\" loc., invalid character"));
     }
     if (!sb->SimpleText().isEmpty()) {
+        clearQthResults();
         return;
     }
 
@@ -149,8 +168,49 @@ void TForm1::CalcQTHtoGeoClick(QObject* /*Sender*/) {
     showText(toLOnDiff, toPrecision.longitude);
 }
 
+void TForm1::clearLatLongResults() {
+    for (QLabel* result : {lbDist, lbBear, lbRevBear, fmLoc, toLOc, lbRelbear, lbRelDist}) {
+        result->clear();
+    }
+    // The pointer of the refused destination goes too: drawing it again erases it.
+    QImage& picture = car->Picture();
+    if (carPointerDrawn && !picture.isNull()) {
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        painter.setPen(tessaro::carPointerPen());
+        painter.drawLine(75, 75, carPointerX, carPointerY);
+        car->Changed();
+    }
+    carPointerDrawn = false;
+    carHasBearing = false;
+}
+
+void TForm1::clearQthResults() {
+    for (QLabel* result :
+         {lbDist2, lbBear2, lbRevBear2, fmLatDiff, fmLonDiff, toLatDiff, toLOnDiff}) {
+        result->clear();
+    }
+    for (QLabel* position : {fmLat, fmLon, toLat, toLOn}) {
+        position->setText(QStringLiteral("-"));
+    }
+}
+
+void TForm1::setupChanged() {
+    // The Lat/Long page last: its status line message is the one that stays.
+    if (qthCalculated) {
+        CalcQTHtoGeoClick(nullptr);
+    }
+    if (latLongCalculated) {
+        BitBtn1Click(nullptr);
+    }
+}
+
 void TForm1::updateCarPage(double bearing, const std::string& distanceText) {
     using namespace tessaro;
+    carHasBearing = true;
+    carBearing = bearing;
+    carDistanceText = distanceText;
     const double relative = relativeBearing(bearing, currentHeading);
     showText(lbRelbear, degreesText(relative, decimalSeparator()));
     showText(lbRelDist, distanceText);
@@ -165,10 +225,7 @@ void TForm1::updateCarPage(double bearing, const std::string& distanceText) {
         // Each pointer is one drawLine, so no pixel is toggled twice by its
         // own overlapping pieces.
         painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        QPen pen(QColor(0, 255, 255));
-        pen.setWidth(8);
-        pen.setCapStyle(Qt::RoundCap);
-        painter.setPen(pen);
+        painter.setPen(carPointerPen());
         if (carPointerDrawn) {
             painter.drawLine(75, 75, carPointerX, carPointerY);
         }
@@ -194,6 +251,9 @@ void TForm1::btEnterCurrHeadClick(QObject* /*Sender*/) {
     }
     currentHeading = *heading;
     edCurrHead->setSelection(0, 10);
+    if (carHasBearing) {
+        updateCarPage(carBearing, carDistanceText);
+    }
 }
 
 void TForm1::CheckBox2Click(QObject* /*Sender*/) {

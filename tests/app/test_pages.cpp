@@ -2,11 +2,13 @@
 // typed into the fields, Enter on the page, results read from the labels and
 // the car picture read pixel by pixel.
 #include "Form1.h"
+#include "Nmea.h"
 #include "QTH.h"
 #include "Widgets.h"
 #include "Win1252.h"
 #include "window_fixture.h"
 
+#include <QAccessible>
 #include <QCheckBox>
 #include <QImage>
 #include <QLabel>
@@ -49,12 +51,12 @@ protected:
         QTest::keyClicks(edit, text);
     }
 
-    // Clears all twelve fields, types the given ones and presses Enter.
+    // Clears all twelve fields (degrees to 0), types the given ones and presses Enter.
     void latLong(TForm1& f, const std::vector<std::pair<int, const char*>>& typed) {
         f.PageControl1->setCurrentIndex(0);
         const auto fields = latLongFields(f);
-        for (QLineEdit* edit : fields) {
-            edit->clear();
+        for (std::size_t i = 0; i < fields.size(); ++i) {
+            fields[i]->setText(i % 3 == 0 ? QStringLiteral("0") : QString());
         }
         for (const auto& [index, text] : typed) {
             type(fields[static_cast<std::size_t>(index)], w(text));
@@ -95,21 +97,22 @@ struct RefusalRow {
 
 class LatLongRefusal : public Pages, public ::testing::WithParamInterface<RefusalRow> {};
 
-TEST_P(LatLongRefusal, StatusLineOnlyAndResultsStay) {
+TEST_P(LatLongRefusal, StatusLineAndNoFiguresOfTheLastRun) {
     TForm1& f = start();
     latLong(f, {{TLatD, "1"}});
     ASSERT_EQ(f.sb->SimpleText(), QString());
-    const QString dist = f.lbDist->text();
-    const QString toLoc = f.toLOc->text();
-    const QString rel = f.lbRelbear->text();
-    const QImage picture = f.car->Picture();
+    ASSERT_NE(f.car->Picture(), original());
 
     latLong(f, GetParam().typed);
     EXPECT_EQ(f.sb->SimpleText(), w(GetParam().status));
-    EXPECT_EQ(f.lbDist->text(), dist);
-    EXPECT_EQ(f.toLOc->text(), toLoc);
-    EXPECT_EQ(f.lbRelbear->text(), rel);
-    EXPECT_EQ(f.car->Picture(), picture);
+    for (const QLabel* result :
+         {f.lbDist, f.lbBear, f.lbRevBear, f.fmLoc, f.toLOc, f.lbRelbear, f.lbRelDist}) {
+        EXPECT_EQ(result->text(), QString()) << result->objectName().toStdString();
+    }
+    EXPECT_EQ(f.car->Picture(), original()); // the pointer erased
+    // A screen reader hears the caption alone.
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(f.lbDist)->text(QAccessible::Name),
+              QStringLiteral("Distance"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -126,12 +129,24 @@ INSTANTIATE_TEST_SUITE_P(
             "ToMinutesNegative", {{TLatM, "-1"}}, "to minutes error: 0\xB4 to 59\xB4 allowed"},
         RefusalRow{"BadFromLatitudeAndBadToLongitudeLeaveTheLatter",
                    {{FLatD, "95"}, {TLonD, "200"}},
-                   "to long. error: 0\xB0 to 179\xB0 allowed"}),
+                   "to long. error: 0\xB0 to 179\xB0 allowed"},
+        // Texts the lenient reading would take for other numbers, named by field.
+        RefusalRow{"LetterO", {{TLonM, "5O"}}, "to long. minutes error: not a whole number"},
+        RefusalRow{"LetterL", {{FLatD, "l5"}}, "from lat. degrees error: not a whole number"},
+        RefusalRow{"Letters", {{TLatS, "ab"}}, "to lat. seconds error: not a whole number"},
+        RefusalRow{"Point", {{FLonS, "3."}}, "from long. seconds error: not a whole number"},
+        RefusalRow{"TrailingMinus", {{TLatM, "5-"}}, "to lat. minutes error: not a whole number"},
+        RefusalRow{
+            "MinusAndLetter", {{FLonD, "-5x"}}, "from long. degrees error: not a whole number"},
+        RefusalRow{"EmptyDegrees", {{TLatD, ""}}, "to lat. degrees error: empty"},
+        RefusalRow{"TextBeforeRange",
+                   {{FLatD, "95"}, {FLatM, "5O"}},
+                   "from lat. minutes error: not a whole number"}),
     [](const ::testing::TestParamInfo<RefusalRow>& info) { return std::string(info.param.name); });
 
 // --- Lat/Long: results --------------------------------------------------------------------------
 
-TEST_F(Pages, AllFieldsEmptyGiveZeroAtZeroNorthZeroEast) {
+TEST_F(Pages, EmptyMinutesAndSecondsGiveZeroNorthZeroEast) {
     TForm1& f = start();
     f.sb->SetSimpleText(QStringLiteral("old message"));
     latLong(f, {});
@@ -255,6 +270,39 @@ INSTANTIATE_TEST_SUITE_P(
                   "197.8"}),
     [](const ::testing::TestParamInfo<FigureRow>& info) { return std::string(info.param.name); });
 
+// Setup keys recompute what the pages show (figures by hand: 5774.808 km and
+// 1.9487 km * 0.6215 mi/km; the centred 2.1022 km likewise).
+TEST_F(Pages, SetupChoicesRecomputeThePagesShown) {
+    TForm1& f = start();
+    latLong(f, {{FLatD, "51"},
+                {FLatM, "30"},
+                {FLatS, "46"},
+                {FLonM, "7"},
+                {FLonS, "20"},
+                {TLatD, "40"},
+                {TLatM, "42"},
+                {TLonD, "74"}});
+    ASSERT_EQ(f.rgFmLon->ItemIndex(), 0);
+    f.rgFmLon->SetItemIndex(1);
+    f.rgToLon->SetItemIndex(1);
+    QTest::keyClick(f.BitBtn1, Qt::Key_Return);
+    ASSERT_EQ(f.lbDist->text(), QStringLiteral("5774.8 km"));
+    ASSERT_TRUE(f.CheckBox1->isChecked()); // centring, as at every first start
+    locators(f, QStringLiteral("JN49kw"), QStringLiteral("JN49kw14"));
+    ASSERT_EQ(f.lbDist2->text(), QStringLiteral("2.102 km"));
+
+    press(Qt::Key_S, Qt::AltModifier);
+    press(Qt::Key_Down); // units: miles
+    EXPECT_EQ(f.lbDist->text(), QStringLiteral("3589.0 mi"));
+    EXPECT_EQ(f.lbDist2->text(), QStringLiteral("1.307 mi"));
+    typeKeys(QStringLiteral("\t"));
+    press(Qt::Key_Down); // 8 characters: (3599 - 440) % 300 / 30 = 5, 1846 % 150 / 15 = 3
+    EXPECT_EQ(f.fmLoc->text(), QStringLiteral("io91wm53"));
+    typeKeys(QStringLiteral("\t ")); // centring off: the corners
+    EXPECT_EQ(f.lbDist2->text(), QStringLiteral("1.211 mi"));
+    EXPECT_EQ(f.lbBear2->text(), QStringLiteral("17.8") + kDeg);
+}
+
 // One degree of latitude is 111.3 km on the page's plane grid.
 struct UnitRow {
     const char* name;
@@ -301,13 +349,6 @@ TEST_F(Pages, SouthAndWestBecomeNegativeWhileLocatorsKeepTheFields) {
               QString::fromStdString(LatLonToLocator(20, 0, 0, 10, 0, 0, true, true, false)));
 }
 
-TEST_F(Pages, TrailingLetterAndMinusReadAsThePlainNumber) {
-    TForm1& f = start();
-    latLong(f, {{FLonD, "-5x"}, {TLonD, "5"}});
-    EXPECT_EQ(f.sb->SimpleText(), QString());
-    EXPECT_EQ(f.lbDist->text(), QStringLiteral("0.000 km")); // both at 5 degrees east
-}
-
 TEST_F(Pages, FirstRunComputesFromTheInitialPlaceAfterOneEnter) {
     TForm1& f = start();
     EXPECT_EQ(f.lbRelbear->text(), QString());
@@ -341,6 +382,34 @@ TEST_F(Pages, RelativeBearingUsesTheTypedHeadingWithSingleCorrections) {
     heading(f, QStringLiteral("100"));
     latLong(f, {{TLonD, "1"}});
     EXPECT_EQ(f.lbRelbear->text(), QStringLiteral("350.0") + kDeg);
+}
+
+TEST_F(Pages, NewHeadingTurnsThePointerOfTheLastBearing) {
+    TForm1& f = start();
+    latLong(f, {{TLonD, "1"}}); // due east
+    ASSERT_EQ(f.lbRelbear->text(), QStringLiteral("90.0") + kDeg);
+    heading(f, QStringLiteral("45"));
+    EXPECT_EQ(f.lbRelbear->text(), QStringLiteral("45.0") + kDeg);
+    EXPECT_EQ(f.carPointerX, 181); // 75 + trunc(150 cos -45), 75 + trunc(150 sin -45)
+    EXPECT_EQ(f.carPointerY, -31);
+    EXPECT_EQ(f.lbRelDist->text(), f.lbDist->text());
+}
+
+// While the GPS feeds the start, a refused destination leaves no figures,
+// though the fix's own message takes the status line.
+TEST_F(Pages, RefusedDestinationUnderGpsShowsNoFigures) {
+    TForm1& f = start();
+    latLong(f, {{TLatD, "1"}});
+    ASSERT_FALSE(f.lbDist->text().isEmpty());
+    f.rgGpsTarget->SetItemIndex(0);
+    type(f.edToLatDeg, QStringLiteral("95"));
+    f.Serial1Message(f.Serial1,
+                     tessaro::test::withChecksum("$GPGLL,5030.000,N,00800.000,E,120000,A") + "\r");
+    ASSERT_EQ(f.edFmLatDeg->text(), QStringLiteral("50"));
+    EXPECT_EQ(f.lbDist->text(), QString());
+    EXPECT_EQ(f.lbBear->text(), QString());
+    EXPECT_EQ(f.lbRelbear->text(), QString());
+    f.rgGpsTarget->SetItemIndex(2);
 }
 
 TEST_F(Pages, PointerIsRedOnWhiteAndOneRedrawRestoresThePicture) {
@@ -411,6 +480,8 @@ TEST_P(HeadingEntry, AcceptsTheLocaleNumberOrReportsIt) {
     f.currentHeading = 7;
     const QString typed = w(GetParam().typed);
     heading(f, typed);
+    // The unit beside the field shows the degree sign once.
+    EXPECT_EQ((f.edCurrHead->text() + f.Label12->text()).count(kDeg), 1);
     if (GetParam().heading) {
         EXPECT_TRUE(m_errors.isEmpty());
         EXPECT_DOUBLE_EQ(f.currentHeading, *GetParam().heading);
@@ -434,7 +505,7 @@ INSTANTIATE_TEST_SUITE_P(
                       HeadingRow{"BlanksSignExponent", "C", " -1.5e1 ", -15.0},
                       HeadingRow{"CommaInCommaLocale", "de_DE", "12,5", 12.5},
                       HeadingRow{"PointInCommaLocale", "de_DE", "12.5", std::nullopt},
-                      HeadingRow{"TrailingDegreeSign", "C", "45\xB0", std::nullopt},
+                      HeadingRow{"TrailingDegreeSignAsTheGpsWritesIt", "C", "45.0\xB0", 45.0},
                       HeadingRow{"Empty", "C", "", std::nullopt},
                       HeadingRow{"Word", "C", "north", std::nullopt}),
     [](const ::testing::TestParamInfo<HeadingRow>& info) { return std::string(info.param.name); });
@@ -504,19 +575,18 @@ struct LocatorRefusalRow {
 
 class LocatorRefusal : public Pages, public ::testing::WithParamInterface<LocatorRefusalRow> {};
 
-TEST_P(LocatorRefusal, StatusLineOnlyAndResultsStay) {
+TEST_P(LocatorRefusal, StatusLineAndNoFiguresOfTheLastRun) {
     TForm1& f = start();
     locators(f, QStringLiteral("JN49kw"), QStringLiteral("JO62qm"));
     ASSERT_EQ(f.sb->SimpleText(), QString());
-    const QString dist = f.lbDist2->text();
-    const QString lat = f.toLat->text();
-    const QString precision = f.toLatDiff->text();
 
     locators(f, QString::fromLatin1(GetParam().from), QString::fromLatin1(GetParam().to));
     EXPECT_EQ(f.sb->SimpleText(), QString::fromLatin1(GetParam().status));
-    EXPECT_EQ(f.lbDist2->text(), dist);
-    EXPECT_EQ(f.toLat->text(), lat);
-    EXPECT_EQ(f.toLatDiff->text(), precision);
+    for (const QLabel* result : {f.lbDist2, f.lbBear2, f.lbRevBear2, f.fmLatDiff, f.toLOnDiff}) {
+        EXPECT_EQ(result->text(), QString()) << result->objectName().toStdString();
+    }
+    EXPECT_EQ(f.fmLat->text(), QStringLiteral("-"));
+    EXPECT_EQ(f.toLOn->text(), QStringLiteral("-"));
 }
 
 INSTANTIATE_TEST_SUITE_P(
