@@ -4,6 +4,8 @@
 // in Settings.cpp.
 #include "Form1.h"
 
+#include "GreatCircle.h"
+
 #include "HelpText.h"
 #include "Widgets.h"
 #include "Win1252.h"
@@ -12,6 +14,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QStyle>
@@ -101,6 +104,14 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     }
     createSerial();
     bindHandlers();
+    // The long path is a great-circle figure: its rows show with it only.
+    for (QLabel* longPath : {lbLongCaption, lbLong, lbLongCaption2, lbLong2}) {
+        longPath->setVisible(false);
+    }
+    if (!tessaro::greatCircleAvailable()) {
+        rgMethod->Button(1)->setEnabled(false);
+        rgMethod->Button(1)->setToolTip(QStringLiteral("Not in this build (no GeographicLib)"));
+    }
     watchMnemonics();
 
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -199,6 +210,12 @@ void TForm1::setLatLongTabOrder() {
 // made from code runs the same handler as the user's click.
 void TForm1::bindHandlers() {
     rgUnits->OnClick = [this](QObject*) { setupChanged(); };
+    rgMethod->OnClick = [this](QObject*) {
+        if (tessaro::greatCircleAvailable()) {
+            distanceMethod = rgMethod->ItemIndex();
+        }
+        setupChanged();
+    };
     rgDigits->OnClick = [this](QObject* sender) { rgDigitsClick(sender); };
     rgComport->OnClick = [this](QObject* sender) { rgComportClick(sender); };
     rgComspeed->OnClick = [this](QObject* sender) { rgComspeedClick(sender); };
@@ -315,6 +332,7 @@ void TForm1::applyLoadedSettings() {
     edFmQth->setText(qthLocText);
     CheckBox1->setChecked(centerLocator);
     rgGpsTarget->SetItemIndex(gpsTarget);
+    rgMethod->SetItemIndex(tessaro::greatCircleAvailable() ? distanceMethod : 0);
 }
 
 void TForm1::GetVersionNumbers(std::uint16_t& major, std::uint16_t& minor, std::uint16_t& release,

@@ -60,6 +60,7 @@ public:
     void updateCarPage(double bearing, const std::string& distanceText);
     // A Setup choice changed: the pages calculated so far are calculated again.
     void setupChanged();
+    bool greatCircleShown() const; // great circle chosen and built in
 
     // GPS (gps/)
     void rgGpsTargetClick(QObject* Sender);
@@ -86,6 +87,8 @@ public:
     std::int32_t comPortIndex = 0;
     std::int32_t comSpeedIndex = 0;
     std::int32_t gpsTarget = 0;
+    // rgMethod's index as stored; kept as read where great circle is not built in.
+    std::int32_t distanceMethod = 0;
     tessaro::GpsIntake gpsIntake;   // the monitor's lines and the heading's kept fix
     QTimer* gpsLineTimer = nullptr; // runs gpsLineTick while GPS use is on
     double currentHeading = 0.0;

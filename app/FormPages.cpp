@@ -3,6 +3,7 @@
 // the results back; the rules themselves live in PageCalc.
 #include "Form1.h"
 
+#include "GreatCircle.h"
 #include "PageCalc.h"
 #include "QTH.h"
 #include "Widgets.h"
@@ -15,6 +16,7 @@
 #include <QPainter>
 #include <QPen>
 #include <array>
+#include <optional>
 #include <stdexcept>
 
 namespace tessaro {
@@ -64,8 +66,43 @@ QPen carPointerPen() {
     return pen;
 }
 
+// Distance, bearing and reverse bearing as a page shows them, and the long
+// path where the great circle is chosen (empty otherwise).
+struct Figures {
+    double distance;
+    double bearing;
+    double reverse;
+    std::optional<GeodesicFigures> geodesic;
+};
+
+Figures figuresBetween(bool greatCircle, double lon1, double lat1, double lon2, double lat2,
+                       double planeDistance, double planeBearing) {
+    if (greatCircle) {
+        if (const auto g = geodesicFigures(lon1, lat1, lon2, lat2)) {
+            return {g->distanceKm, g->bearing, g->reverseBearing, g};
+        }
+    }
+    return {planeDistance, planeBearing, reverseBearing(planeBearing), std::nullopt};
+}
+
+void showLongPath(QLabel* caption, QLabel* value, const Figures& figures, int unitsIndex,
+                  char separator) {
+    caption->setVisible(figures.geodesic.has_value());
+    value->setVisible(figures.geodesic.has_value());
+    if (!figures.geodesic) {
+        value->clear();
+        return;
+    }
+    showText(value, distanceText(figures.geodesic->longDistanceKm, unitsIndex, separator) + " at " +
+                        degreesText(figures.geodesic->longBearing, separator));
+}
+
 } // namespace
 } // namespace tessaro
+
+bool TForm1::greatCircleShown() const {
+    return distanceMethod == 1 && tessaro::greatCircleAvailable();
+}
 
 void TForm1::BitBtn1Click(QObject* /*Sender*/) {
     using namespace tessaro;
@@ -100,16 +137,19 @@ void TForm1::BitBtn1Click(QObject* /*Sender*/) {
     showText(toLOc,
              LatLonToLocator(f[9], f[10], f[11], f[6], f[7], f[8], to.east, to.north, eightDigits));
 
-    const double distance =
-        LatLonDistance(from.longitude, from.latitude, to.longitude, to.latitude);
-    const double bearing = LatLonBearing(from.longitude, from.latitude, to.longitude, to.latitude);
+    const Figures figures =
+        figuresBetween(greatCircleShown(), from.longitude, from.latitude, to.longitude, to.latitude,
+                       LatLonDistance(from.longitude, from.latitude, to.longitude, to.latitude),
+                       LatLonBearing(from.longitude, from.latitude, to.longitude, to.latitude));
     const char separator = decimalSeparator();
-    const std::string shownDistance = distanceText(distance, rgUnits->ItemIndex(), separator);
+    const std::string shownDistance =
+        distanceText(figures.distance, rgUnits->ItemIndex(), separator);
     showText(lbDist, shownDistance);
-    showText(lbBear, degreesText(bearing, separator));
-    showText(lbRevBear, degreesText(reverseBearing(bearing), separator));
+    showText(lbBear, degreesText(figures.bearing, separator));
+    showText(lbRevBear, degreesText(figures.reverse, separator));
+    showLongPath(lbLongCaption, lbLong, figures, rgUnits->ItemIndex(), separator);
 
-    updateCarPage(bearing, shownDistance);
+    updateCarPage(figures.bearing, shownDistance);
 }
 
 void TForm1::CalcQTHtoGeoClick(QObject* /*Sender*/) {
@@ -141,21 +181,25 @@ void TForm1::CalcQTHtoGeoClick(QObject* /*Sender*/) {
     const std::string from = upperCase(fromText);
     const std::string to = upperCase(toText);
     // From the positions shown beside the results: centres when centring is on.
-    const double distance = LocatorDistance(from, to, centerLocator);
-    const double bearing = LocatorBearing(from, to, centerLocator);
+    double fromLon = 0;
+    double fromLat = 0;
+    double toLon = 0;
+    double toLatitude = 0;
+    LocatorToLatLon(from, fromLon, fromLat, centerLocator);
+    LocatorToLatLon(to, toLon, toLatitude, centerLocator);
+    const Figures figures = figuresBetween(greatCircleShown(), fromLon, fromLat, toLon, toLatitude,
+                                           LocatorDistance(from, to, centerLocator),
+                                           LocatorBearing(from, to, centerLocator));
     const char separator = decimalSeparator();
-    showText(lbDist2, distanceText(distance, rgUnits->ItemIndex(), separator));
-    showText(lbBear2, degreesText(bearing, separator));
-    showText(lbRevBear2, degreesText(reverseBearing(bearing), separator));
+    showText(lbDist2, distanceText(figures.distance, rgUnits->ItemIndex(), separator));
+    showText(lbBear2, degreesText(figures.bearing, separator));
+    showText(lbRevBear2, degreesText(figures.reverse, separator));
+    showLongPath(lbLongCaption2, lbLong2, figures, rgUnits->ItemIndex(), separator);
 
-    double lon = 0;
-    double lat = 0;
-    LocatorToLatLon(from, lon, lat, centerLocator);
-    showText(fmLat, LatitudeToText(lat));
-    showText(fmLon, LongitudeToText(lon));
-    LocatorToLatLon(to, lon, lat, centerLocator);
-    showText(toLat, LatitudeToText(lat));
-    showText(toLOn, LongitudeToText(lon));
+    showText(fmLat, LatitudeToText(fromLat));
+    showText(fmLon, LongitudeToText(fromLon));
+    showText(toLat, LatitudeToText(toLatitude));
+    showText(toLOn, LongitudeToText(toLon));
 
     // Selected so that the next destination can be typed over it.
     edToQTH->setSelection(0, eightDigits ? 8 : 6);
@@ -169,7 +213,7 @@ void TForm1::CalcQTHtoGeoClick(QObject* /*Sender*/) {
 }
 
 void TForm1::clearLatLongResults() {
-    for (QLabel* result : {lbDist, lbBear, lbRevBear, fmLoc, toLOc, lbRelbear, lbRelDist}) {
+    for (QLabel* result : {lbDist, lbBear, lbRevBear, lbLong, fmLoc, toLOc, lbRelbear, lbRelDist}) {
         result->clear();
     }
     // The pointer of the refused destination goes too: drawing it again erases it.

@@ -303,6 +303,37 @@ TEST_F(Pages, SetupChoicesRecomputeThePagesShown) {
     EXPECT_EQ(f.lbBear2->text(), QStringLiteral("17.8") + kDeg);
 }
 
+#ifdef TESSARO_HAVE_GEOGRAPHICLIB
+// Figures from GeodSolve: "-i" gives azi1 -71.6485, azi2 -128.7736 and
+// 5585907.304 m; "-L lat1 lon1 azi1 -a" at 360 gives the circuit 39984335.018 m.
+TEST_F(Pages, GreatCircleIsChosenOnSetupStoredAndShowsTheLongPath) {
+    TForm1& f = start();
+    press(Qt::Key_S, Qt::AltModifier);
+    typeKeys(QStringLiteral("\t\t\t\t")); // units, digits, centring, car page, method
+    press(Qt::Key_Down);
+    ASSERT_EQ(f.rgMethod->ItemIndex(), 1);
+    latLong(f, {{FLatD, "51"},
+                {FLatM, "30"},
+                {FLatS, "46"},
+                {FLonM, "7"},
+                {FLonS, "20"},
+                {TLatD, "40"},
+                {TLatM, "42"},
+                {TLonD, "74"}});
+    f.rgFmLon->SetItemIndex(1);
+    f.rgToLon->SetItemIndex(1);
+    QTest::keyClick(f.BitBtn1, Qt::Key_Return);
+    EXPECT_EQ(f.lbDist->text(), QStringLiteral("5585.9 km"));
+    EXPECT_EQ(f.lbBear->text(), QStringLiteral("288.4") + kDeg);
+    EXPECT_EQ(f.lbRevBear->text(), QStringLiteral("51.2") + kDeg);
+    EXPECT_EQ(f.lbLong->text(),
+              QStringLiteral("34398.0 km at 108.4") /* 5 significant digits */ + kDeg);
+    EXPECT_TRUE(f.lbLong->isVisible());
+    finish();
+    EXPECT_EQ(readStore().value(QStringLiteral("distmethod")).toInt(), 1);
+}
+#endif
+
 // One degree of latitude is 111.3 km on the page's plane grid.
 struct UnitRow {
     const char* name;
