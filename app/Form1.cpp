@@ -4,6 +4,8 @@
 // in Settings.cpp.
 #include "Form1.h"
 
+#include "GreatCircle.h"
+
 #include "HelpText.h"
 #include "Widgets.h"
 #include "Win1252.h"
@@ -12,6 +14,7 @@
 #include <QFontDatabase>
 #include <QGuiApplication>
 #include <QPainter>
+#include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
 #include <QStyle>
@@ -101,6 +104,14 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     }
     createSerial();
     bindHandlers();
+    // The long path is a great-circle figure: its rows show with it only.
+    for (QLabel* longPath : {lbLongCaption, lbLong, lbLongCaption2, lbLong2}) {
+        longPath->setVisible(false);
+    }
+    if (!tessaro::greatCircleAvailable()) {
+        rgMethod->Button(1)->setEnabled(false);
+        rgMethod->Button(1)->setToolTip(QStringLiteral("Not in this build (no GeographicLib)"));
+    }
     watchMnemonics();
 
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
@@ -198,6 +209,13 @@ void TForm1::setLatLongTabOrder() {
 // Every handler is bound here, as the layout binds them, so that a change
 // made from code runs the same handler as the user's click.
 void TForm1::bindHandlers() {
+    rgUnits->OnClick = [this](QObject*) { setupChanged(); };
+    rgMethod->OnClick = [this](QObject*) {
+        if (tessaro::greatCircleAvailable()) {
+            distanceMethod = rgMethod->ItemIndex();
+        }
+        setupChanged();
+    };
     rgDigits->OnClick = [this](QObject* sender) { rgDigitsClick(sender); };
     rgComport->OnClick = [this](QObject* sender) { rgComportClick(sender); };
     rgComspeed->OnClick = [this](QObject* sender) { rgComspeedClick(sender); };
@@ -209,6 +227,11 @@ void TForm1::bindHandlers() {
     connect(CalcQTHtoGeo, &QPushButton::clicked, this, [this] { CalcQTHtoGeoClick(CalcQTHtoGeo); });
     connect(btEnterCurrHead, &QPushButton::clicked, this,
             [this] { btEnterCurrHeadClick(btEnterCurrHead); });
+    // The GPS writes its heading with the degree sign: the unit beside the
+    // field then stays empty, so the sign shows once.
+    connect(edCurrHead, &QLineEdit::textChanged, this, [this](const QString& text) {
+        Label12->setText(text.endsWith(QChar(0xB0)) ? QString() : QString(QChar(0xB0)));
+    });
     connect(PageControl1, &QTabWidget::currentChanged, this, [this] {
         if (!m_pageFromCode) {
             PageControl1Change(PageControl1);
@@ -319,6 +342,7 @@ void TForm1::applyLoadedSettings() {
     edFmQth->setText(qthLocText);
     CheckBox1->setChecked(centerLocator);
     rgGpsTarget->SetItemIndex(gpsTarget);
+    rgMethod->SetItemIndex(tessaro::greatCircleAvailable() ? distanceMethod : 0);
     gpsOpenDeferred = false;
     OpenGpsPort();
 }
@@ -339,10 +363,12 @@ void TForm1::PageControl1Change(QObject*) {
 
 void TForm1::rgDigitsClick(QObject*) {
     eightDigits = rgDigits->ItemIndex() != 0;
+    setupChanged();
 }
 
 void TForm1::CheckBox1Click(QObject*) {
     centerLocator = CheckBox1->isChecked();
+    setupChanged();
 }
 
 void TForm1::Button1Click(QObject*) {

@@ -58,6 +58,9 @@ public:
     void btEnterCurrHeadClick(QObject* Sender);
     void CheckBox2Click(QObject* Sender);
     void updateCarPage(double bearing, const std::string& distanceText);
+    // A Setup choice changed: the pages calculated so far are calculated again.
+    void setupChanged();
+    bool greatCircleShown() const; // great circle chosen and built in
 
     // GPS (gps/)
     void rgGpsTargetClick(QObject* Sender);
@@ -86,13 +89,21 @@ public:
     std::int32_t comPortIndex = 0;
     std::int32_t comSpeedIndex = 0;
     std::int32_t gpsTarget = 0;
-    bool gpsOpenDeferred = false;   // see applyLoadedSettings
+    bool gpsOpenDeferred = false; // see applyLoadedSettings
+    // rgMethod's index as stored; kept as read where great circle is not built in.
+    std::int32_t distanceMethod = 0;
     tessaro::GpsIntake gpsIntake;   // the monitor's lines and the heading's kept fix
     QTimer* gpsLineTimer = nullptr; // runs gpsLineTick while GPS use is on
     double currentHeading = 0.0;
     std::int32_t carPointerX = 0;
     std::int32_t carPointerY = 0;
     bool carPointerDrawn = false;
+    // What a changed choice or heading recomputes (FormPages.cpp).
+    bool latLongCalculated = false;
+    bool qthCalculated = false;
+    bool carHasBearing = false;
+    double carBearing = 0.0;
+    std::string carDistanceText;
 
 protected:
     bool event(QEvent* e) override;         // activation -> FormActivate
@@ -108,6 +119,9 @@ private:
     void watchGpsLine(bool on); // gps/: a new source is watched from now on, or none
     void bindHandlers();
     void setLatLongTabOrder();
+    // A refused calculation leaves no figures of an earlier one (FormPages.cpp).
+    void clearLatLongResults();
+    void clearQthResults();
     // Shows a page without running PageControl1Change, which is for the user's changes.
     void showPageFromCode(int index);
     QPushButton* pageDefaultButton() const;

@@ -3,6 +3,7 @@
 // the results back; the rules themselves live in PageCalc.
 #include "Form1.h"
 
+#include "GreatCircle.h"
 #include "PageCalc.h"
 #include "QTH.h"
 #include "Widgets.h"
@@ -15,6 +16,7 @@
 #include <QPainter>
 #include <QPen>
 #include <array>
+#include <optional>
 #include <stdexcept>
 
 namespace tessaro {
@@ -55,23 +57,75 @@ Point toPoint(const std::int32_t* lat, const std::int32_t* lon, int latIndex, in
     return p;
 }
 
+// Cyan in exclusive-or: red on white, and the same line drawn again
+// restores every pixel.
+QPen carPointerPen() {
+    QPen pen(QColor(0, 255, 255));
+    pen.setWidth(8);
+    pen.setCapStyle(Qt::RoundCap);
+    return pen;
+}
+
+// Distance, bearing and reverse bearing as a page shows them, and the long
+// path where the great circle is chosen (empty otherwise).
+struct Figures {
+    double distance;
+    double bearing;
+    double reverse;
+    std::optional<GeodesicFigures> geodesic;
+};
+
+Figures figuresBetween(bool greatCircle, double lon1, double lat1, double lon2, double lat2,
+                       double planeDistance, double planeBearing) {
+    if (greatCircle) {
+        if (const auto g = geodesicFigures(lon1, lat1, lon2, lat2)) {
+            return {g->distanceKm, g->bearing, g->reverseBearing, g};
+        }
+    }
+    return {planeDistance, planeBearing, reverseBearing(planeBearing), std::nullopt};
+}
+
+void showLongPath(QLabel* caption, QLabel* value, const Figures& figures, int unitsIndex,
+                  char separator) {
+    caption->setVisible(figures.geodesic.has_value());
+    value->setVisible(figures.geodesic.has_value());
+    if (!figures.geodesic) {
+        value->clear();
+        return;
+    }
+    showText(value, distanceText(figures.geodesic->longDistanceKm, unitsIndex, separator) + " at " +
+                        degreesText(figures.geodesic->longBearing, separator));
+}
+
 } // namespace
 } // namespace tessaro
+
+bool TForm1::greatCircleShown() const {
+    return distanceMethod == 1 && tessaro::greatCircleAvailable();
+}
 
 void TForm1::BitBtn1Click(QObject* /*Sender*/) {
     using namespace tessaro;
     const std::array<QLineEdit*, 12> edits{edFmLatDeg, edFmLatMin, edFmLatSec, edFmLonDeg,
                                            edFmLonMin, edFmLonSec, edToLatDeg, edToLatMin,
                                            edToLatSec, edtoLonDeg, edToLonMin, edToLonSec};
+    std::array<std::string, 12> texts;
     LatLongFields f{};
     for (std::size_t i = 0; i < edits.size(); ++i) {
-        f[i] = parseLenientInt(toWin1252(edits[i]->text()));
+        texts[i] = toWin1252(edits[i]->text());
+        f[i] = parseLenientInt(texts[i]);
     }
 
+    latLongCalculated = true;
     sb->SetSimpleText(QString());
-    const std::string error = latLongRangeError(f);
+    // A text that is not a number comes first: its range says nothing.
+    std::string error = latLongTextError(texts);
+    if (error.empty()) {
+        error = latLongRangeError(f);
+    }
     if (!error.empty()) {
         sb->SetSimpleText(fromWin1252(error));
+        clearLatLongResults();
         return;
     }
 
@@ -83,16 +137,19 @@ void TForm1::BitBtn1Click(QObject* /*Sender*/) {
     showText(toLOc,
              LatLonToLocator(f[9], f[10], f[11], f[6], f[7], f[8], to.east, to.north, eightDigits));
 
-    const double distance =
-        LatLonDistance(from.longitude, from.latitude, to.longitude, to.latitude);
-    const double bearing = LatLonBearing(from.longitude, from.latitude, to.longitude, to.latitude);
+    const Figures figures =
+        figuresBetween(greatCircleShown(), from.longitude, from.latitude, to.longitude, to.latitude,
+                       LatLonDistance(from.longitude, from.latitude, to.longitude, to.latitude),
+                       LatLonBearing(from.longitude, from.latitude, to.longitude, to.latitude));
     const char separator = decimalSeparator();
-    const std::string shownDistance = distanceText(distance, rgUnits->ItemIndex(), separator);
+    const std::string shownDistance =
+        distanceText(figures.distance, rgUnits->ItemIndex(), separator);
     showText(lbDist, shownDistance);
-    showText(lbBear, degreesText(bearing, separator));
-    showText(lbRevBear, degreesText(reverseBearing(bearing), separator));
+    showText(lbBear, degreesText(figures.bearing, separator));
+    showText(lbRevBear, degreesText(figures.reverse, separator));
+    showLongPath(lbLongCaption, lbLong, figures, rgUnits->ItemIndex(), separator);
 
-    updateCarPage(bearing, shownDistance);
+    updateCarPage(figures.bearing, shownDistance);
 }
 
 void TForm1::CalcQTHtoGeoClick(QObject* /*Sender*/) {
@@ -100,6 +157,7 @@ void TForm1::CalcQTHtoGeoClick(QObject* /*Sender*/) {
     const std::string fromText = toWin1252(edFmQth->text());
     const std::string toText = toWin1252(edToQTH->text());
 
+    qthCalculated = true;
     sb->SetSimpleText(QString());
     if (!locatorLengthValid(fromText)) {
         sb->SetSimpleText(QStringLiteral("Error in \"from\" loc., 6 or 8 characters required"));
@@ -116,26 +174,32 @@ void TForm1::CalcQTHtoGeoClick(QObject* /*Sender*/) {
         sb->SetSimpleText(QStringLiteral("Error in \"to\" loc., invalid character"));
     }
     if (!sb->SimpleText().isEmpty()) {
+        clearQthResults();
         return;
     }
 
     const std::string from = upperCase(fromText);
     const std::string to = upperCase(toText);
-    const double distance = LocatorDistance(from, to);
-    const double bearing = LocatorBearing(from, to);
+    // From the positions shown beside the results: centres when centring is on.
+    double fromLon = 0;
+    double fromLat = 0;
+    double toLon = 0;
+    double toLatitude = 0;
+    LocatorToLatLon(from, fromLon, fromLat, centerLocator);
+    LocatorToLatLon(to, toLon, toLatitude, centerLocator);
+    const Figures figures = figuresBetween(greatCircleShown(), fromLon, fromLat, toLon, toLatitude,
+                                           LocatorDistance(from, to, centerLocator),
+                                           LocatorBearing(from, to, centerLocator));
     const char separator = decimalSeparator();
-    showText(lbDist2, distanceText(distance, rgUnits->ItemIndex(), separator));
-    showText(lbBear2, degreesText(bearing, separator));
-    showText(lbRevBear2, degreesText(reverseBearing(bearing), separator));
+    showText(lbDist2, distanceText(figures.distance, rgUnits->ItemIndex(), separator));
+    showText(lbBear2, degreesText(figures.bearing, separator));
+    showText(lbRevBear2, degreesText(figures.reverse, separator));
+    showLongPath(lbLongCaption2, lbLong2, figures, rgUnits->ItemIndex(), separator);
 
-    double lon = 0;
-    double lat = 0;
-    LocatorToLatLon(from, lon, lat, centerLocator);
-    showText(fmLat, LatitudeToText(lat));
-    showText(fmLon, LongitudeToText(lon));
-    LocatorToLatLon(to, lon, lat, centerLocator);
-    showText(toLat, LatitudeToText(lat));
-    showText(toLOn, LongitudeToText(lon));
+    showText(fmLat, LatitudeToText(fromLat));
+    showText(fmLon, LongitudeToText(fromLon));
+    showText(toLat, LatitudeToText(toLatitude));
+    showText(toLOn, LongitudeToText(toLon));
 
     // Selected so that the next destination can be typed over it.
     edToQTH->setSelection(0, eightDigits ? 8 : 6);
@@ -148,8 +212,49 @@ void TForm1::CalcQTHtoGeoClick(QObject* /*Sender*/) {
     showText(toLOnDiff, toPrecision.longitude);
 }
 
+void TForm1::clearLatLongResults() {
+    for (QLabel* result : {lbDist, lbBear, lbRevBear, lbLong, fmLoc, toLOc, lbRelbear, lbRelDist}) {
+        result->clear();
+    }
+    // The pointer of the refused destination goes too: drawing it again erases it.
+    QImage& picture = car->Picture();
+    if (carPointerDrawn && !picture.isNull()) {
+        QPainter painter(&picture);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+        painter.setPen(tessaro::carPointerPen());
+        painter.drawLine(75, 75, carPointerX, carPointerY);
+        car->Changed();
+    }
+    carPointerDrawn = false;
+    carHasBearing = false;
+}
+
+void TForm1::clearQthResults() {
+    for (QLabel* result :
+         {lbDist2, lbBear2, lbRevBear2, fmLatDiff, fmLonDiff, toLatDiff, toLOnDiff}) {
+        result->clear();
+    }
+    for (QLabel* position : {fmLat, fmLon, toLat, toLOn}) {
+        position->setText(QStringLiteral("-"));
+    }
+}
+
+void TForm1::setupChanged() {
+    // The Lat/Long page last: its status line message is the one that stays.
+    if (qthCalculated) {
+        CalcQTHtoGeoClick(nullptr);
+    }
+    if (latLongCalculated) {
+        BitBtn1Click(nullptr);
+    }
+}
+
 void TForm1::updateCarPage(double bearing, const std::string& distanceText) {
     using namespace tessaro;
+    carHasBearing = true;
+    carBearing = bearing;
+    carDistanceText = distanceText;
     const double relative = relativeBearing(bearing, currentHeading);
     showText(lbRelbear, degreesText(relative, decimalSeparator()));
     showText(lbRelDist, distanceText);
@@ -164,10 +269,7 @@ void TForm1::updateCarPage(double bearing, const std::string& distanceText) {
         // Each pointer is one drawLine, so no pixel is toggled twice by its
         // own overlapping pieces.
         painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-        QPen pen(QColor(0, 255, 255));
-        pen.setWidth(8);
-        pen.setCapStyle(Qt::RoundCap);
-        painter.setPen(pen);
+        painter.setPen(carPointerPen());
         if (carPointerDrawn) {
             painter.drawLine(75, 75, carPointerX, carPointerY);
         }
@@ -193,6 +295,9 @@ void TForm1::btEnterCurrHeadClick(QObject* /*Sender*/) {
     }
     currentHeading = *heading;
     edCurrHead->setSelection(0, 10);
+    if (carHasBearing) {
+        updateCarPage(carBearing, carDistanceText);
+    }
 }
 
 void TForm1::CheckBox2Click(QObject* /*Sender*/) {

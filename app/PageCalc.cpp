@@ -112,6 +112,55 @@ std::string latLongRangeError(const LatLongFields& f) {
     return message;
 }
 
+bool readsAsWholeNumber(const std::string& text) {
+    // The same prefixes as parseLenientInt, in the same order of trial.
+    std::size_t i = 0;
+    const std::size_t n = text.size();
+    while (i < n && text[i] == ' ') {
+        ++i;
+    }
+    bool hex = false;
+    if (i < n && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
+        hex = true;
+        ++i;
+    } else if (i + 1 < n && text[i] == '0' && text[i + 1] == 'x') {
+        hex = true;
+        i += 2;
+    } else if (i < n && (text[i] == '+' || text[i] == '-')) {
+        ++i;
+    }
+    const std::size_t digitsStart = i;
+    while (i < n && (hex ? hexDigitValue(text[i]) >= 0 : isDigit(text[i]))) {
+        ++i;
+    }
+    if (i == digitsStart) {
+        return false;
+    }
+    while (i < n && text[i] == ' ') {
+        ++i;
+    }
+    return i == n;
+}
+
+std::string latLongTextError(const std::array<std::string, 12>& texts) {
+    static const char* const names[12] = {
+        "from lat. degrees",  "from lat. minutes",  "from lat. seconds", "from long. degrees",
+        "from long. minutes", "from long. seconds", "to lat. degrees",   "to lat. minutes",
+        "to lat. seconds",    "to long. degrees",   "to long. minutes",  "to long. seconds"};
+    std::string message;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const std::string& text = texts[i];
+        const bool blank = text.find_first_not_of(' ') == std::string::npos;
+        const bool degrees = i % 3 == 0;
+        if (blank && degrees) {
+            message = std::string(names[i]) + " error: empty";
+        } else if (!blank && !readsAsWholeNumber(text)) {
+            message = std::string(names[i]) + " error: not a whole number";
+        }
+    }
+    return message;
+}
+
 std::string distanceText(double km, int unitsIndex, char decimalSeparator) {
     double value = km;
     const char* suffix = "";
@@ -293,6 +342,9 @@ std::optional<double> parseHeading(const std::string& text, char decimalSeparato
         if (exponentNegative) {
             exponent = -exponent;
         }
+    }
+    if (i < n && text[i] == '\xB0') {
+        ++i;
     }
     while (i < n && text[i] == ' ') {
         ++i;

@@ -28,6 +28,18 @@ using LatLongFields = std::array<std::int32_t, 12>;
 // failing one, or "" when all pass.
 std::string latLongRangeError(const LatLongFields& f);
 
+// True when parseLenientInt reads the whole text as one number: blanks, a
+// sign and decimal digits or a hex prefix and hex digits, blanks. Anything
+// else ("5O", "l5", "3.", "5-", a lone sign) it would silently read as
+// another number.
+bool readsAsWholeNumber(const std::string& text);
+
+// The texts of the twelve fields in LatLongFields order. Names the last
+// field whose text is not a number: any field that is not empty or blank,
+// and degrees even when empty (blank minutes and seconds read as 0).
+// "" when every text reads.
+std::string latLongTextError(const std::array<std::string, 12>& texts);
+
 // Distance text in the unit of rgUnits' item index (0 km, 1 mi, 2 nm, other:
 // km without suffix): 5 significant digits, 1 decimal above 100, else 3.
 std::string distanceText(double km, int unitsIndex, char decimalSeparator);
@@ -59,7 +71,8 @@ PrecisionTexts precisionTexts(std::size_t locatorLength, bool centred);
 bool locatorCharactersValid(const std::string& locator);
 
 // Heading text as typed on the Car page: optional blanks, sign, digits with
-// `decimalSeparator`, optional exponent, optional blanks (spaces only). nullopt
+// `decimalSeparator`, optional exponent, optional degree sign (0xB0, as the
+// GPS writes it), optional blanks (spaces only). nullopt
 // when it is not such a number or is too large for a double; too small ones are 0.
 std::optional<double> parseHeading(const std::string& text, char decimalSeparator);
 

@@ -173,6 +173,9 @@ bool TForm1::LoadSettings() {
     readGuarded(
         gpsTarget, [&] { return store.readInteger(key::kGpsTarget); }, 2,
         [this] { rgGpsTarget->SetItemIndex(2); });
+    readGuarded(
+        distanceMethod, [&] { return store.readInteger(key::kDistanceMethod); }, 0,
+        [this] { rgMethod->SetItemIndex(0); });
     return true;
 }
 
@@ -203,5 +206,6 @@ void TForm1::SaveSettings() {
     store.writeInteger(key::kActivePage, activePage);
     store.writeBool(key::kCenter, centerLocator);
     store.writeInteger(key::kGpsTarget, gpsTarget);
+    store.writeInteger(key::kDistanceMethod, distanceMethod);
     store.flush();
 }

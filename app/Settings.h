@@ -38,6 +38,8 @@ inline constexpr char kComSpeed[] = "comspeed";
 inline constexpr char kActivePage[] = "actpage";
 inline constexpr char kCenter[] = "center";
 inline constexpr char kGpsTarget[] = "target";
+// 0 plane, 1 great circle; absent in stores of earlier versions: plane.
+inline constexpr char kDistanceMethod[] = "distmethod";
 } // namespace settings
 
 // Text in Windows-1252, like every core text.

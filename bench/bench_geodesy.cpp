@@ -1,6 +1,7 @@
 // Geodesy timings, and the same locator pairs through Hamlib when it is built in.
 // Every benchmark walks a fixed table of inputs so that no single value is
 // measured in a warm branch-predictor loop.
+#include "GreatCircle.h"
 #include "NumberDisplay.h"
 #include "NumberDisplayDetail.h"
 #include "QTH.h"
@@ -137,6 +138,25 @@ void BM_LocatorPair(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_LocatorPair);
+
+#ifdef TESSARO_HAVE_GEOGRAPHICLIB
+// The same pair with the great-circle choice: both decoded, then the geodesic
+// with its long path (GeographicLib, WGS84).
+void BM_GreatCircleLocatorPair(benchmark::State& state) {
+    const auto& in = inputs();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        const std::string& a = in.locators[i & (kCount - 1)];
+        const std::string& b = in.locators[(i + 1) & (kCount - 1)];
+        double lon1 = 0, lat1 = 0, lon2 = 0, lat2 = 0;
+        LocatorToLatLon(a, lon1, lat1, false);
+        LocatorToLatLon(b, lon2, lat2, false);
+        benchmark::DoNotOptimize(tessaro::geodesicFigures(lon1, lat1, lon2, lat2));
+        ++i;
+    }
+}
+BENCHMARK(BM_GreatCircleLocatorPair);
+#endif
 
 #ifdef TESSARO_HAVE_HAMLIB
 // The same pairs through Hamlib: decode both locators, then distance and azimuth.

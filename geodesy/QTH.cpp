@@ -37,7 +37,7 @@ bool equalIgnoringAsciiCase(const std::string& a, const std::string& b) {
 
 // Steps 2 to 6 of the bearing, shared by positions and decoded locators.
 double bearingFromDifferentPlaces(double lon1, double lat1, double lon2, double lat2) {
-    const double dLon = lon2 - lon1;
+    const double dLon = LongitudeDifference(lon1, lon2);
     const double c = std::sin(DegToRad(lat1)) * std::sin(DegToRad(lat2)) +
                      std::cos(DegToRad(lat1)) * std::cos(DegToRad(lat2)) * std::cos(DegToRad(dLon));
     const double d = ArcCos(c);
@@ -49,10 +49,19 @@ double bearingFromDifferentPlaces(double lon1, double lat1, double lon2, double 
     // Near the antipode q may be huge; ArcSin folds and clamps it, so it stays finite.
     const double q = std::sin(DegToRad(dLon)) * std::cos(DegToRad(lat2)) / sinD;
     const double b = RadToDeg(ArcSin(q));
-    if (lon2 >= lon1) {
-        return (lat2 >= lat1) ? b : 180.0 - b;
+    // The quadrant is the one the great circle leaves in: east by the wrapped
+    // longitude difference, north by the sign of the bearing's cosine
+    // component. Raw coordinates would say "south" for a path that first
+    // climbs toward a destination further south (every long east-west path).
+    const bool east = dLon >= 0;
+    const bool north =
+        std::cos(DegToRad(lat1)) * std::sin(DegToRad(lat2)) -
+            std::sin(DegToRad(lat1)) * std::cos(DegToRad(lat2)) * std::cos(DegToRad(dLon)) >=
+        0;
+    if (east) {
+        return north ? b : 180.0 - b;
     }
-    return (lat2 < lat1) ? 180.0 + std::fabs(b) : 360.0 - std::fabs(b);
+    return north ? 360.0 - std::fabs(b) : 180.0 + std::fabs(b);
 }
 
 // Longitude and latitude field letters, counted outward from the zero meridian
@@ -151,8 +160,15 @@ double ArcCos(double x) {
     return x >= 0 ? t : kPi - t;
 }
 
+double LongitudeDifference(double lon1, double lon2) {
+    // remainder() is exact and leaves (-180, 180) untouched, so every pair
+    // that does not cross the 180th meridian keeps its bits.
+    const double d = std::remainder(lon2 - lon1, 360.0);
+    return d == -180.0 ? 180.0 : d;
+}
+
 double LatLonDistance(double lon1, double lat1, double lon2, double lat2) {
-    const double dLon = lon2 - lon1;
+    const double dLon = LongitudeDifference(lon1, lon2);
     const double dLat = lat2 - lat1;
     const double k = std::cos(DegToRad(lat1)) * std::cos(DegToRad(lat2));
     const double radicand = k * (dLon * dLon) + dLat * dLat;
@@ -170,20 +186,20 @@ double LatLonBearing(double lon1, double lat1, double lon2, double lat2) {
     return bearingFromDifferentPlaces(lon1, lat1, lon2, lat2);
 }
 
-double LocatorDistance(const std::string& loc1, const std::string& loc2) {
+double LocatorDistance(const std::string& loc1, const std::string& loc2, bool centre) {
     double lon1 = 0, lat1 = 0, lon2 = 0, lat2 = 0;
-    if (!LocatorToLatLon(loc1, lon1, lat1, false) || !LocatorToLatLon(loc2, lon2, lat2, false)) {
+    if (!LocatorToLatLon(loc1, lon1, lat1, centre) || !LocatorToLatLon(loc2, lon2, lat2, centre)) {
         return 0.0;
     }
     return LatLonDistance(lon1, lat1, lon2, lat2);
 }
 
-double LocatorBearing(const std::string& loc1, const std::string& loc2) {
+double LocatorBearing(const std::string& loc1, const std::string& loc2, bool centre) {
     if (equalIgnoringAsciiCase(loc1, loc2)) {
         return 0.0;
     }
     double lon1 = 0, lat1 = 0, lon2 = 0, lat2 = 0;
-    if (!LocatorToLatLon(loc1, lon1, lat1, false) || !LocatorToLatLon(loc2, lon2, lat2, false)) {
+    if (!LocatorToLatLon(loc1, lon1, lat1, centre) || !LocatorToLatLon(loc2, lon2, lat2, centre)) {
         return 0.0;
     }
     return bearingFromDifferentPlaces(lon1, lat1, lon2, lat2);

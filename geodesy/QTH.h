@@ -21,10 +21,16 @@ double RadToDeg(double x);
 double ArcSin(double x);
 double ArcCos(double x);
 
+// lon2 - lon1 brought into (-180, 180] by whole turns: the short way round,
+// also across the 180th meridian.
+double LongitudeDifference(double lon1, double lon2);
+
 double LatLonDistance(double lon1, double lat1, double lon2, double lat2);
 double LatLonBearing(double lon1, double lat1, double lon2, double lat2);
-double LocatorDistance(const std::string& loc1, const std::string& loc2);
-double LocatorBearing(const std::string& loc1, const std::string& loc2);
+// Between the squares' south-west corners, or with `centre` between their
+// centres (a 6- and an 8-character text of one square then differ).
+double LocatorDistance(const std::string& loc1, const std::string& loc2, bool centre = false);
+double LocatorBearing(const std::string& loc1, const std::string& loc2, bool centre = false);
 
 bool LocatorToLatLon(const std::string& locator, double& lon, double& lat, bool centre);
 std::string LatLonToLocator(std::int32_t lonD, std::int32_t lonM, std::int32_t lonS,

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 want=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins libgl-dev
-      fonts-liberation)
+      fonts-liberation libgeographiclib-dev)
 case "${1:-run}" in
     test) want+=(libgtest-dev libgmock-dev at-spi2-core dbus-daemon python3-pyatspi xvfb
                  gpsd gpsd-clients) ;;

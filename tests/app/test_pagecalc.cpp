@@ -374,7 +374,12 @@ INSTANTIATE_TEST_SUITE_P(
                     HeadingRow{"CommaInPointLocale", "12,5", '.', std::nullopt},
                     HeadingRow{"LeadingSeparator", ".5", '.', 0.5},
                     HeadingRow{"TrailingSeparator", "5.", '.', 5.0},
-                    HeadingRow{"TrailingDegreeSign", "45\xB0", '.', std::nullopt},
+                    HeadingRow{"TrailingDegreeSign", "45\xB0", '.', 45.0},
+                    HeadingRow{"DegreeSignBeforeTheNumber",
+                               "\xB0"
+                               "45",
+                               '.', std::nullopt},
+                    HeadingRow{"TwoDegreeSigns", "45\xB0\xB0", '.', std::nullopt},
                     HeadingRow{"Empty", "", '.', std::nullopt},
                     HeadingRow{"OnlyBlanks", "   ", '.', std::nullopt},
                     HeadingRow{"LoneSign", "-", '.', std::nullopt},

@@ -297,8 +297,9 @@ TEST_F(Window, FirstStartSelectsGpsOffAndStoresIt) {
     EXPECT_FALSE(f.isVisible());
     finish();
     const auto store = readStore();
-    EXPECT_EQ(store.size(), 16);
+    EXPECT_EQ(store.size(), 17);
     EXPECT_EQ(store.value(QStringLiteral("target")).toInt(), 2);
+    EXPECT_EQ(store.value(QStringLiteral("distmethod")).toInt(), 0); // plane
     EXPECT_EQ(store.value(QStringLiteral("actpage")).toInt(), 5);
     EXPECT_EQ(store.value(QStringLiteral("center")).toInt(), 1);
     EXPECT_EQ(store.value(QStringLiteral("FmLatitudeDeg")).toString(), QStringLiteral("49"));
@@ -506,7 +507,7 @@ TEST_F(Window, TitleBarCloseStoresWhatExitStores) {
     const auto viaExit = storedAfterSession(false);
     const auto viaTitleBar = storedAfterSession(true);
     EXPECT_EQ(viaExit, viaTitleBar);
-    EXPECT_EQ(viaExit.size(), 16);
+    EXPECT_EQ(viaExit.size(), 17);
     EXPECT_EQ(viaExit.value(QStringLiteral("numdigits")).toInt(), 1);
     EXPECT_EQ(viaExit.value(QStringLiteral("Units")).toInt(), 1);
     EXPECT_EQ(viaExit.value(QStringLiteral("center")).toInt(), 0);

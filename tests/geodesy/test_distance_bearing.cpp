@@ -80,14 +80,20 @@ INSTANTIATE_TEST_SUITE_P(
         PlaceRow{"DueSouth", 8, 50, 8, 49, 111.3, 180, 1e-9, 0},
         PlaceRow{"ToBerlin", 8.846667, 49.941667, 13.4, 52.516667, 427.46, 46.16, 0.005, 0.005},
         PlaceRow{"FromBerlin", 13.4, 52.516667, 8.846667, 49.941667, 427.46, 229.71, 0.005, 0.005},
-        // No wrap at the 180 degree meridian: 340 degrees of longitude apart.
-        PlaceRow{"AcrossDateLineEastward", 170, 0, -170, 0, 37842, 270, 1e-9, 1e-4},
-        PlaceRow{"AcrossDateLineWestward", -170, 0, 170, 0, 37842, -90, 1e-9, 1e-4},
+        // The short way across the 180th meridian: 20 degrees * 111.3 = 2226 km.
+        PlaceRow{"AcrossDateLineEastward", 170, 0, -170, 0, 2226, 90, 1e-9, 1e-4},
+        PlaceRow{"AcrossDateLineWestward", -170, 0, 170, 0, 2226, 270, 1e-9, 1e-4},
         // Quadrant rows: south-east and south-west use 180 -+ B.
         PlaceRow{"SouthEast", 0, 10, 1, 9, -1, 135.312, -1, 1e-3},
         PlaceRow{"SouthWest", 0, 10, -1, 9, -1, 224.688, -1, 1e-3},
-        // Same place written 360 degrees apart: zero angular distance gives 0.
-        PlaceRow{"FullTurnApart", 0, 0, 360, 0, 40068, 0, 1e-9, 0}),
+        // Great circles that first head north toward a destination further
+        // south: London (51 30'46"N 0 7'20"W) to New York (40 42'N 74 W) leaves
+        // at 288.3, 50N 0E to 49N 90E at 53.5 (back: 308.0, from atan2 by hand).
+        PlaceRow{"LondonToNewYork", -0.1222222, 51.5127778, -74, 40.7, -1, 288.312, -1, 1e-3},
+        PlaceRow{"FiftyNorthToNinetyEast", 0, 50, 90, 49, -1, 53.519, -1, 1e-3},
+        PlaceRow{"NinetyEastToFiftyNorth", 90, 49, 0, 50, -1, 308.020, -1, 1e-3},
+        // Same place written 360 degrees apart: no distance and no direction.
+        PlaceRow{"FullTurnApart", 0, 0, 360, 0, 0, 0, 1e-9, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct LocatorPairRow {
@@ -128,9 +134,10 @@ TEST(Geodesy, LocatorBearingComparesCaseOfAsciiOnly) {
 
 TEST(Geodesy, NegativeRadicandGivesZeroDistance) {
     // Latitude 120 (beyond the pole) makes cos negative, and k * dLon^2 outweighs dLat^2.
-    EXPECT_EQ(LatLonDistance(0, 120, 300, 0), 0.0);
-    // "AZ": latitude field 'Z' decodes to 160 degrees north.
-    EXPECT_EQ(LocatorDistance("AZ00AA", "RJ00AA"), 0.0);
+    // -0.5 * 170^2 + 120^2 < 0.
+    EXPECT_EQ(LatLonDistance(0, 120, 170, 0), 0.0);
+    // "AZ": latitude field 'Z' decodes to 160 degrees north; half a turn to "JJ".
+    EXPECT_EQ(LocatorDistance("AZ00AA", "JJ00AA"), 0.0);
 }
 
 struct AntipodeRow {

@@ -63,9 +63,10 @@ TEST_F(GpsLive, StartUpOpensThePortAndAFixReachesBothPages) {
     EXPECT_EQ(f.lbNmea4->text(), QString::fromStdString(londonFix).trimmed());
     EXPECT_EQ(f.lbNmea3->text(), QStringLiteral("---"));
     EXPECT_FALSE(f.lbDist->text().isEmpty());
-    // io91wm to JN49kw, square centres: 111.3 km * sqrt(1.583^2 + (9.0 cos 50.73)^2)
-    // = 658 km, in the stored unit nautical miles.
-    EXPECT_EQ(f.lbDist2->text(), QStringLiteral("355.4 nm"));
+    // io91wm to JN49kw, square centres (51.521 N, 49.938 N):
+    // 111.3 km * sqrt(1.583^2 + 9.0^2 cos 51.521 cos 49.938) = 657.9 km,
+    // in the stored unit nautical miles.
+    EXPECT_EQ(f.lbDist2->text(), QStringLiteral("355.3 nm"));
     EXPECT_EQ(f.gpsIntake.countdown(), 4);
     EXPECT_TRUE(m_errors.isEmpty());
 }
