@@ -4,6 +4,7 @@
 // in Settings.cpp.
 #include "Form1.h"
 
+#include "Application.h"
 #include "HelpText.h"
 #include "Widgets.h"
 #include "Win1252.h"
@@ -17,8 +18,6 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTextCursor>
-#include <stdexcept>
-#include <string>
 
 #ifndef TESSARO_VERSION_MAJOR
 #define TESSARO_VERSION_MAJOR 0
@@ -267,8 +266,8 @@ void TForm1::FormActivate(QObject*) {
             applyLoadedSettings();
         }
     } catch (...) {
-        // The read stopped part-way: what it did not reach keeps its first-start
-        // value, so a damaged store never switches GPS on. The error box follows.
+        // Not a damaged value (each takes its default): something unforeseen.
+        // GPS stays off, and the error box follows.
         useFirstStartDefaults();
         focusPageStart();
         throw;
@@ -285,6 +284,9 @@ void TForm1::FormActivate(QObject*) {
     start.setPosition(0);
     red1->setTextCursor(start);
     focusPageStart();
+    if (!settingsReport.isEmpty()) {
+        TApplication::presentError(QStringLiteral("Tessaro"), settingsReport);
+    }
 }
 
 void TForm1::applyLoadedSettings() {
@@ -310,11 +312,6 @@ void TForm1::applyLoadedSettings() {
     edFmLonSec->setText(fmLonSecText);
     rgFmLat->SetItemIndex(fmLatHemisphere);
     rgFmLon->SetItemIndex(fmLonHemisphere);
-    if (activePage < 0 || activePage >= PageControl1->count()) {
-        throw std::out_of_range("Der Index der Liste \xFC"
-                                "berschreitet das Maximum (" +
-                                std::to_string(activePage) + ")");
-    }
     showPageFromCode(activePage);
     edFmQth->setText(qthLocText);
     CheckBox1->setChecked(centerLocator);

@@ -19,7 +19,9 @@
 #include "ui_Form1.h"
 
 #include <QMainWindow>
+#include <QMap>
 #include <QString>
+#include <QVariant>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -87,6 +89,12 @@ public:
     std::int32_t comSpeedIndex = 0;
     std::int32_t gpsTarget = 0;
     bool gpsOpenDeferred = false; // see applyLoadedSettings
+    // Set by LoadSettings: the values read as they were stored (those it
+    // replaced are absent), so that the save writes only what changed, and
+    // the message naming the replaced ones (empty when none was).
+    bool settingsRead = false;
+    QMap<QString, QVariant> storedSettings;
+    QString settingsReport;
     tessaro::GpsIntake gpsIntake;   // the monitor's lines and the heading's kept fix
     QTimer* gpsLineTimer = nullptr; // runs gpsLineTick while GPS use is on
     double currentHeading = 0.0;

@@ -113,8 +113,8 @@ TEST_F(Store, AnUnwritableStoreNamesTheFirstValue) {
     blocker.close();
     useSettingsDir(m_dir.path() + QStringLiteral("/blocked"));
     {
-        TForm1 form;
-        form.FormClose(&form);
+        TForm1& form = start();
+        form.close();
         try {
             form.FormDestroy(&form);
             ADD_FAILURE() << "the failed save was not reported";
@@ -122,7 +122,7 @@ TEST_F(Store, AnUnwritableStoreNamesTheFirstValue) {
             EXPECT_EQ(QString::fromLatin1(error.what()),
                       QString::fromUtf8("Konnte Daten f\u00FCr 'FmLatitudeDeg' nicht setzen"));
         }
-        TApplication::runGuarded([&form] { form.FormDestroy(&form); });
+        finish();
     }
     ASSERT_EQ(m_errors.size(), 1);
     EXPECT_EQ(m_errors.at(0),
