@@ -449,6 +449,34 @@ TEST_F(Window, EndedBeforeReadingItStoresNothing) {
     EXPECT_EQ(readStore().value(QStringLiteral("target")).toString(), QStringLiteral("0"));
 }
 
+// Two copies at once: each stores only what changed in its window, so the
+// one that ends last does not write its stale values over the other's.
+TEST_F(Window, TwoCopiesKeepEachOthersChanges) {
+    writeStoreText(QByteArray(fullStore()).replace("target=0", "target=2"));
+    TForm1& first = start();
+    TForm1 second;
+    second.show();
+    ASSERT_TRUE(QTest::qWaitFor([&second] { return second.firstActivationDone; }, 5000));
+    second.PageControl1->setCurrentIndex(2);
+    clickItem(second.rgUnits, 1);
+    second.close();
+    second.FormDestroy(&second);
+
+    first.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&first));
+    first.PageControl1->setCurrentIndex(1);
+    first.edFmQth->selectAll();
+    QTest::keyClicks(first.edFmQth, QStringLiteral("JO62qm"));
+    EXPECT_EQ(first.edFmQth->text(), QStringLiteral("JO62qm"));
+    QTest::keyClick(first.edFmQth, Qt::Key_Escape);
+    EXPECT_FALSE(first.isVisible());
+    finish();
+    const auto store = readStore();
+    EXPECT_EQ(store.value(QStringLiteral("Units")).toString(), QStringLiteral("1"));
+    EXPECT_EQ(store.value(QStringLiteral("qthloc")).toString(), QStringLiteral("JO62qm"));
+    EXPECT_EQ(store.value(QStringLiteral("FmLatitudeDeg")).toString(), QStringLiteral("51"));
+}
+
 TEST_F(Window, CenterFiveIsTrueAndWrittenBackAsOne) {
     writeStoreText(firstTenValues() + "center=5\n");
     TForm1& f = start();
