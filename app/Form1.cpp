@@ -315,6 +315,7 @@ void TForm1::applyLoadedSettings() {
     showPageFromCode(activePage);
     edFmQth->setText(qthLocText);
     CheckBox1->setChecked(centerLocator);
+    CheckBox2->setChecked(showCarPage);
     rgGpsTarget->SetItemIndex(gpsTarget);
     gpsOpenDeferred = false;
     OpenGpsPort();
@@ -363,6 +364,7 @@ void TForm1::FormClose(QObject*) {
     comPortIndex = rgComport->ItemIndex();
     comSpeedIndex = rgComspeed->ItemIndex();
     activePage = PageControl1->currentIndex();
+    showCarPage = CheckBox2->isChecked();
 }
 
 void TForm1::FormDestroy(QObject*) {

@@ -85,6 +85,7 @@ public:
     std::int32_t numDigitsIndex = 0;
     bool eightDigits = false;
     bool centerLocator = false;
+    bool showCarPage = false;
     std::int32_t comPortIndex = 0;
     std::int32_t comSpeedIndex = 0;
     std::int32_t gpsTarget = 0;

@@ -219,6 +219,10 @@ std::vector<StoredValue> storedValues(TForm1& f) {
                       [&f] { return QVariant(f.centerLocator ? 1 : 0); },
                       [&f](const QVariant& read) { f.centerLocator = read.toInt() != 0; }});
     values.push_back(index(key::kGpsTarget, f.rgGpsTarget, f.gpsTarget, true, 2));
+    values.push_back({key::kShowCarPage, nullptr, std::numeric_limits<std::int32_t>::min(),
+                      std::numeric_limits<std::int32_t>::max(), true, 0,
+                      [&f] { return QVariant(f.showCarPage ? 1 : 0); },
+                      [&f](const QVariant& read) { f.showCarPage = read.toInt() != 0; }});
     return values;
 }
 

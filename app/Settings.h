@@ -41,6 +41,8 @@ inline constexpr char kComSpeed[] = "comspeed";
 inline constexpr char kActivePage[] = "actpage";
 inline constexpr char kCenter[] = "center";
 inline constexpr char kGpsTarget[] = "target";
+// "Show Car page", 0 or 1; absent in files of earlier versions, which read as unticked.
+inline constexpr char kShowCarPage[] = "showcar";
 } // namespace settings
 
 // Text in Windows-1252, like every core text.

@@ -297,7 +297,8 @@ TEST_F(Window, FirstStartSelectsGpsOffAndStoresIt) {
     EXPECT_FALSE(f.isVisible());
     finish();
     const auto store = readStore();
-    EXPECT_EQ(store.size(), 16);
+    EXPECT_EQ(store.size(), 17);
+    EXPECT_EQ(store.value(QStringLiteral("showcar")).toInt(), 0);
     EXPECT_EQ(store.value(QStringLiteral("target")).toInt(), 2);
     EXPECT_EQ(store.value(QStringLiteral("actpage")).toInt(), 5);
     EXPECT_EQ(store.value(QStringLiteral("center")).toInt(), 1);
@@ -343,6 +344,26 @@ TEST_F(Window, OnlyTheFirstTenValuesGiveTheDefaultsSilently) {
     EXPECT_EQ(f.rgComspeed->ItemIndex(), 0);
     EXPECT_EQ(f.rgDigits->ItemIndex(), 0);
     EXPECT_FALSE(f.eightDigits);
+    EXPECT_FALSE(f.CheckBox2->isChecked());
+}
+
+// Whoever ends on the Car page with its content shown comes back to it.
+TEST_F(Window, ShowCarPageIsKept) {
+    writeStoreText(firstTenValues());
+    TForm1& f = start();
+    press(Qt::Key_S, Qt::AltModifier);
+    QTest::mouseClick(f.CheckBox2, Qt::LeftButton, {}, QPoint(6, f.CheckBox2->height() / 2));
+    for (int page = 2; page < 5; ++page) {
+        press(Qt::Key_PageDown, Qt::ControlModifier);
+    }
+    press(Qt::Key_Escape);
+    finish();
+    m_form.reset();
+    TForm1& next = start();
+    EXPECT_EQ(next.PageControl1->currentIndex(), 5);
+    EXPECT_TRUE(next.CheckBox2->isChecked());
+    EXPECT_FALSE(next.carContent->isHidden());
+    EXPECT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join('|'));
 }
 
 // A store in which every value differs from its first-start default.
@@ -547,7 +568,7 @@ TEST_F(Window, TitleBarCloseStoresWhatExitStores) {
     const auto viaExit = storedAfterSession(false);
     const auto viaTitleBar = storedAfterSession(true);
     EXPECT_EQ(viaExit, viaTitleBar);
-    EXPECT_EQ(viaExit.size(), 16);
+    EXPECT_EQ(viaExit.size(), 17);
     EXPECT_EQ(viaExit.value(QStringLiteral("numdigits")).toInt(), 1);
     EXPECT_EQ(viaExit.value(QStringLiteral("Units")).toInt(), 1);
     EXPECT_EQ(viaExit.value(QStringLiteral("center")).toInt(), 0);
