@@ -101,6 +101,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     createSerial();
     bindHandlers();
     watchMnemonics();
+    watchEditing();
 
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);

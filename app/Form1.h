@@ -127,6 +127,9 @@ private:
     QList<QWidget*> pageTabOrder() const; // the shown page's widgets in tab order
     void focusPageStart();                // the shown page's first control takes the focus
     void watchMnemonics();
+    void
+    watchEditing(); // locator blanks, the selection after a calculation, the GPS choice's arrows
+    bool gpsChoiceArrow(QObject* watched, const QKeyEvent* key);
     bool pageMnemonic(const QKeySequence& key);
 
     bool m_pageFromCode = false;

@@ -137,9 +137,6 @@ void TForm1::CalcQTHtoGeoClick(QObject* /*Sender*/) {
     showText(toLat, LatitudeToText(lat));
     showText(toLOn, LongitudeToText(lon));
 
-    // Selected so that the next destination can be typed over it.
-    edToQTH->setSelection(0, eightDigits ? 8 : 6);
-
     const PrecisionTexts fromPrecision = precisionTexts(from.size(), centerLocator);
     showText(fmLatDiff, fromPrecision.latitude);
     showText(fmLonDiff, fromPrecision.longitude);

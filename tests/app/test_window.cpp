@@ -1,6 +1,7 @@
 // The main window driven as a user drives it: keys, clicks, start-up, closing.
 #include "Form1.h"
 #include "HelpText.h"
+#include "Nmea.h"
 #include "Widgets.h"
 #include "Win1252.h"
 #include "window_fixture.h"
@@ -893,6 +894,98 @@ TEST_F(Window, OpensAtTheSizeItsLayoutNeeds) {
     }
     f.layout()->activate();
     EXPECT_EQ(f.size(), f.sizeHint());
+}
+
+// --- focus and selection ------------------------------------------------------------------
+
+struct ShownPageCase {
+    const char* name;
+    const char* stored;
+    Qt::Key key; // Qt::Key_unknown: the window's opening
+    Qt::KeyboardModifiers modifiers;
+    const char* field; // has the focus, its whole text selected
+};
+
+class ShownPage : public WindowFixture, public ::testing::WithParamInterface<ShownPageCase> {};
+
+// Typing on a page just shown replaces its first field's text; where GPS
+// feeds a point, the other point's.
+TEST_P(ShownPage, FirstFieldTakesTheFocusWholeSelected) {
+    const ShownPageCase& c = GetParam();
+    writeStoreText(firstTenValues() + c.stored);
+    start();
+    if (c.key != Qt::Key_unknown) {
+        press(c.key, c.modifiers);
+    }
+    auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->objectName(), QLatin1String(c.field));
+    typeKeys(QStringLiteral("7"));
+    EXPECT_EQ(field->text(), QStringLiteral("7"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, ShownPage,
+    ::testing::Values(ShownPageCase{"CtrlTab", "actpage=0\n", Qt::Key_Tab, Qt::ControlModifier,
+                                    "edFmQth"},
+                      ShownPageCase{"CtrlPageDown", "actpage=0\n", Qt::Key_PageDown,
+                                    Qt::ControlModifier, "edFmQth"},
+                      ShownPageCase{"CtrlPageUp", "actpage=1\n", Qt::Key_PageUp,
+                                    Qt::ControlModifier, "edToLatDeg"},
+                      ShownPageCase{"CtrlShiftTab", "actpage=1\n", Qt::Key_Backtab,
+                                    Qt::ControlModifier | Qt::ShiftModifier, "edToLatDeg"},
+                      ShownPageCase{"GpsFeedsTheStart", "actpage=0\ntarget=0\n", Qt::Key_PageDown,
+                                    Qt::ControlModifier, "edToQTH"},
+                      ShownPageCase{"OpeningWhileGpsFeedsTheDestination", "actpage=0\ntarget=1\n",
+                                    Qt::Key_unknown, Qt::NoModifier, "edFmLatDeg"}),
+    [](const ::testing::TestParamInfo<ShownPageCase>& info) {
+        return std::string(info.param.name);
+    });
+
+// After a calculation the next locator is typed over the whole last one,
+// whatever its length; blanks around a locator are not part of it.
+TEST_F(Window, NextLocatorReplacesTheWholeLastOne) {
+    writeStoreText(firstTenValues() + "actpage=1\n");
+    TForm1& f = start();
+    typeKeys(QStringLiteral("\tJN58TD14\n"));
+    EXPECT_EQ(f.sb->SimpleText().trimmed(), QString());
+    typeKeys(QStringLiteral(" JO62qm \n"));
+    EXPECT_EQ(f.edToQTH->text(), QStringLiteral("JO62qm"));
+    EXPECT_EQ(f.sb->SimpleText().trimmed(), QString());
+    EXPECT_EQ(f.edToQTH->selectedText(), QStringLiteral("JO62qm"));
+}
+
+// A fix rewrites the start point and leaves the destination being typed alone.
+TEST_F(Window, AFixLeavesTheUsersCaretAlone) {
+    writeStoreText(firstTenValues() + "actpage=1\ntarget=0\n");
+    TForm1& f = start();
+    ASSERT_EQ(QApplication::focusWidget(), f.edToQTH);
+    typeKeys(QStringLiteral("JO62"));
+    f.Serial1Message(f.Serial1,
+                     tessaro::test::withChecksum("$GPGLL,5007.00,N,00841.00,E,093015,A") + "\r");
+    EXPECT_EQ(f.edFmQth->text().left(4).toUpper(), QStringLiteral("JO40"));
+    EXPECT_EQ(QApplication::focusWidget(), f.edToQTH);
+    EXPECT_FALSE(f.edToQTH->hasSelectedText());
+    typeKeys(QStringLiteral("qm"));
+    EXPECT_EQ(f.edToQTH->text(), QStringLiteral("JO62qm"));
+}
+
+// The arrows pass over "as dest." without applying it; Space chooses.
+TEST_F(Window, GpsChoiceArrowsMoveAndSpaceChooses) {
+    writeStoreText(firstTenValues() + "actpage=3\ntarget=2\n");
+    TForm1& f = start();
+    f.rgGpsTarget->Button(2)->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Up);
+    EXPECT_EQ(QApplication::focusWidget(), f.rgGpsTarget->Button(1));
+    EXPECT_EQ(f.gpsTarget, 2);
+    EXPECT_TRUE(f.edToQTH->isEnabled());
+    press(Qt::Key_Up);
+    EXPECT_EQ(QApplication::focusWidget(), f.rgGpsTarget->Button(0));
+    press(Qt::Key_Space);
+    EXPECT_EQ(f.gpsTarget, 0);
+    EXPECT_TRUE(f.rgGpsTarget->Button(0)->isChecked());
+    EXPECT_FALSE(f.rgGpsTarget->Button(2)->isChecked());
+    EXPECT_FALSE(f.edFmQth->isEnabled());
 }
 
 } // namespace
