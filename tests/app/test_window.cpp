@@ -241,7 +241,7 @@ TEST_F(Window, EveryControlCarriesItsNameAndLayoutValues) {
     EXPECT_TRUE(f.carContent->isHidden());
     EXPECT_TRUE(f.red1->isReadOnly());
     EXPECT_EQ(f.red1->toPlainText(), tessaro::fromWin1252(tessaro::helpText()));
-    EXPECT_EQ(f.red1->document()->blockCount(), 60);
+    EXPECT_EQ(f.red1->document()->blockCount(), 70);
     EXPECT_EQ(f.red1->document()->findBlockByNumber(30).text(),
               QStringLiteral("- as starting point ")); // trailing blank kept
 }
@@ -960,14 +960,14 @@ TEST_F(Window, AFixLeavesTheUsersCaretAlone) {
     writeStoreText(firstTenValues() + "actpage=1\ntarget=0\n");
     TForm1& f = start();
     ASSERT_EQ(QApplication::focusWidget(), f.edToQTH);
-    typeKeys(QStringLiteral("JO62"));
+    typeKeys(QStringLiteral("JO62qm"));
     f.Serial1Message(f.Serial1,
                      tessaro::test::withChecksum("$GPGLL,5007.00,N,00841.00,E,093015,A") + "\r");
     EXPECT_EQ(f.edFmQth->text().left(4).toUpper(), QStringLiteral("JO40"));
     EXPECT_EQ(QApplication::focusWidget(), f.edToQTH);
     EXPECT_FALSE(f.edToQTH->hasSelectedText());
-    typeKeys(QStringLiteral("qm"));
-    EXPECT_EQ(f.edToQTH->text(), QStringLiteral("JO62qm"));
+    typeKeys(QStringLiteral("14"));
+    EXPECT_EQ(f.edToQTH->text(), QStringLiteral("JO62qm14"));
 }
 
 // The arrows pass over "as dest." without applying it; Space chooses.
