@@ -6,12 +6,34 @@
 #include <QMessageBox>
 #include <utility>
 
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+#include <cerrno>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
+
 namespace {
 
 TApplication::ErrorPresenter& presenter() {
     static TApplication::ErrorPresenter current = &TApplication::showErrorBox;
     return current;
 }
+
+#ifdef Q_OS_UNIX
+// A signal handler may do next to nothing: it writes a byte that the event
+// loop reads (the self-pipe). The pair stays open for the life of the process,
+// as a late signal may still write to it.
+int signalPair[2] = {-1, -1};
+
+void onEndSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalPair[1], &byte, 1);
+    errno = saved;
+}
+#endif
 
 } // namespace
 
@@ -37,6 +59,35 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
 
 TApplication::~TApplication() {
     tessaro::setSerialErrorBox(nullptr);
+}
+
+void TApplication::closeWindowsOnSignals() {
+#ifdef Q_OS_UNIX
+    if (signalPair[0] >= 0 ||
+        ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, signalPair) != 0) {
+        return;
+    }
+    auto* notifier = new QSocketNotifier(signalPair[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [] {
+        char bytes[16];
+        while (::read(signalPair[0], bytes, sizeof bytes) > 0) {
+        }
+        // Open boxes first (their nested loops end with them), then the
+        // window, whose close stores its values; the last window closed ends
+        // the message loop.
+        closeAllWindows();
+    });
+    struct sigaction action {};
+    action.sa_handler = &onEndSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        struct sigaction previous {};
+        if (::sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
+            ::sigaction(signal, &action, nullptr);
+        }
+    }
+#endif
 }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {

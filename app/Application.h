@@ -17,6 +17,12 @@ public:
     // handler only and is shown by reportException().
     bool notify(QObject* receiver, QEvent* event) override;
 
+    // Ends the program through the windows' ordinary close when the session
+    // ends it (SIGTERM at logout, SIGHUP when its terminal closes, SIGINT at
+    // Ctrl+C), so that main() saves the settings as after Exit. Signals the
+    // program was started to ignore (nohup) stay ignored. POSIX only.
+    void closeWindowsOnSignals();
+
     // Runs work outside the event loop (e.g. the save at the end) under the
     // same error handler.
     static void runGuarded(const std::function<void()>& work);

@@ -4,6 +4,7 @@
 // in Settings.cpp.
 #include "Form1.h"
 
+#include "Application.h"
 #include "GreatCircle.h"
 
 #include "HelpText.h"
@@ -20,8 +21,6 @@
 #include <QStyle>
 #include <QTabBar>
 #include <QTextCursor>
-#include <stdexcept>
-#include <string>
 
 #ifndef TESSARO_VERSION_MAJOR
 #define TESSARO_VERSION_MAJOR 0
@@ -113,6 +112,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
         rgMethod->Button(1)->setToolTip(QStringLiteral("Not in this build (no GeographicLib)"));
     }
     watchMnemonics();
+    watchEditing();
 
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     escape->setContext(Qt::WindowShortcut);
@@ -290,8 +290,8 @@ void TForm1::FormActivate(QObject*) {
             applyLoadedSettings();
         }
     } catch (...) {
-        // The read stopped part-way: what it did not reach keeps its first-start
-        // value, so a damaged store never switches GPS on. The error box follows.
+        // Not a damaged value (each takes its default): something unforeseen.
+        // GPS stays off, and the error box follows.
         useFirstStartDefaults();
         focusPageStart();
         throw;
@@ -308,6 +308,9 @@ void TForm1::FormActivate(QObject*) {
     start.setPosition(0);
     red1->setTextCursor(start);
     focusPageStart();
+    if (!settingsReport.isEmpty()) {
+        TApplication::presentError(QStringLiteral("Tessaro"), settingsReport);
+    }
 }
 
 void TForm1::applyLoadedSettings() {
@@ -333,14 +336,10 @@ void TForm1::applyLoadedSettings() {
     edFmLonSec->setText(fmLonSecText);
     rgFmLat->SetItemIndex(fmLatHemisphere);
     rgFmLon->SetItemIndex(fmLonHemisphere);
-    if (activePage < 0 || activePage >= PageControl1->count()) {
-        throw std::out_of_range("Der Index der Liste \xFC"
-                                "berschreitet das Maximum (" +
-                                std::to_string(activePage) + ")");
-    }
     showPageFromCode(activePage);
     edFmQth->setText(qthLocText);
     CheckBox1->setChecked(centerLocator);
+    CheckBox2->setChecked(showCarPage);
     rgGpsTarget->SetItemIndex(gpsTarget);
     rgMethod->SetItemIndex(tessaro::greatCircleAvailable() ? distanceMethod : 0);
     gpsOpenDeferred = false;
@@ -392,6 +391,7 @@ void TForm1::FormClose(QObject*) {
     comPortIndex = rgComport->ItemIndex();
     comSpeedIndex = rgComspeed->ItemIndex();
     activePage = PageControl1->currentIndex();
+    showCarPage = CheckBox2->isChecked();
 }
 
 void TForm1::FormDestroy(QObject*) {

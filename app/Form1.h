@@ -19,7 +19,9 @@
 #include "ui_Form1.h"
 
 #include <QMainWindow>
+#include <QMap>
 #include <QString>
+#include <QVariant>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -86,12 +88,19 @@ public:
     std::int32_t numDigitsIndex = 0;
     bool eightDigits = false;
     bool centerLocator = false;
+    bool showCarPage = false;
     std::int32_t comPortIndex = 0;
     std::int32_t comSpeedIndex = 0;
     std::int32_t gpsTarget = 0;
     bool gpsOpenDeferred = false; // see applyLoadedSettings
     // rgMethod's index as stored; kept as read where great circle is not built in.
     std::int32_t distanceMethod = 0;
+    // Set by LoadSettings: the values read as they were stored (those it
+    // replaced are absent), so that the save writes only what changed, and
+    // the message naming the replaced ones (empty when none was).
+    bool settingsRead = false;
+    QMap<QString, QVariant> storedSettings;
+    QString settingsReport;
     tessaro::GpsIntake gpsIntake;   // the monitor's lines and the heading's kept fix
     QTimer* gpsLineTimer = nullptr; // runs gpsLineTick while GPS use is on
     double currentHeading = 0.0;
@@ -132,6 +141,9 @@ private:
     QList<QWidget*> pageTabOrder() const; // the shown page's widgets in tab order
     void focusPageStart();                // the shown page's first control takes the focus
     void watchMnemonics();
+    void
+    watchEditing(); // locator blanks, the selection after a calculation, the GPS choice's arrows
+    bool gpsChoiceArrow(QObject* watched, const QKeyEvent* key);
     bool pageMnemonic(const QKeySequence& key);
 
     bool m_pageFromCode = false;

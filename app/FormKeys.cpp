@@ -1,5 +1,6 @@
 // TForm1 and the keyboard: where the focus goes when a page is shown, Enter on
-// a page, and Alt+letter when a tab and a control of the shown page share it.
+// a page, Alt+letter when a tab and a control of the shown page share it, the
+// selection after a calculation, and the arrow keys in the GPS use choice.
 #include "Form1.h"
 
 #include "Widgets.h"
@@ -15,6 +16,7 @@
 #include <QShortcutEvent>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QValidator>
 #include <algorithm>
 
 namespace {
@@ -44,7 +46,46 @@ QWidget* mnemonicTarget(QWidget* owner) {
     return qobject_cast<QAbstractButton*>(owner);
 }
 
+// Blanks around a typed or pasted locator are not part of it; without them
+// a pasted " IO91wm" would be refused as a wrong length.
+class WithoutBlanksAround : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& position) const override {
+        qsizetype leading = 0;
+        while (leading < input.size() && input.at(leading).isSpace()) {
+            ++leading;
+        }
+        const QString trimmed = input.trimmed();
+        if (trimmed.size() != input.size()) {
+            position =
+                static_cast<int>(std::clamp<qsizetype>(position - leading, 0, trimmed.size()));
+            input = trimmed;
+        }
+        return Acceptable;
+    }
+};
+
 } // namespace
+
+void TForm1::watchEditing() {
+    for (QLineEdit* locator : {edFmQth, edToQTH}) {
+        locator->setValidator(new WithoutBlanksAround(locator));
+    }
+    // After the page's own handler (bound earlier): the field that keeps the
+    // focus is selected as a whole, so that the next input is typed over it.
+    for (QPushButton* calculate : {BitBtn1, CalcQTHtoGeo, btEnterCurrHead}) {
+        connect(calculate, &QPushButton::clicked, this, [this] {
+            auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+            if (field != nullptr && PageControl1->currentWidget()->isAncestorOf(field)) {
+                field->selectAll();
+            }
+        });
+    }
+    for (QWidget* item : rgGpsTarget->tabChain()) {
+        item->installEventFilter(this);
+    }
+}
 
 QPushButton* TForm1::pageDefaultButton() const {
     switch (PageControl1->currentIndex()) {
@@ -109,9 +150,23 @@ void TForm1::focusPageStart() {
     if (page == PageControl1->widget(0)) {
         std::rotate(order.begin(), std::find(order.begin(), order.end(), edToLatDeg), order.end());
     }
+    const auto canTakeFocus = [page](const QWidget* widget) {
+        return widget->isEnabled() && widget->isVisibleTo(page) &&
+               (widget->focusPolicy() & Qt::TabFocus) != 0;
+    };
+    // An edit field first (with GPS feeding one point, the other point's),
+    // its whole text selected: the focus may have been there already, moved
+    // by the tab widget, and then no focus event selects it.
     for (QWidget* widget : order) {
-        if (widget->isEnabled() && widget->isVisibleTo(page) &&
-            (widget->focusPolicy() & Qt::TabFocus) != 0) {
+        auto* field = qobject_cast<QLineEdit*>(widget);
+        if (field != nullptr && canTakeFocus(field)) {
+            field->setFocus(Qt::TabFocusReason);
+            field->selectAll();
+            return;
+        }
+    }
+    for (QWidget* widget : order) {
+        if (canTakeFocus(widget)) {
             widget->setFocus(Qt::TabFocusReason);
             return;
         }
@@ -128,7 +183,37 @@ void TForm1::watchMnemonics() {
     }
 }
 
+// In the GPS use choice the arrow keys move the focus only (a screen reader
+// reads each item) and Space chooses: passing "as dest." on the way from
+// "Off" to "as start" must not let a fix overwrite the destination.
+bool TForm1::gpsChoiceArrow(QObject* watched, const QKeyEvent* key) {
+    const QList<QWidget*> items = rgGpsTarget->tabChain();
+    const auto from = items.indexOf(qobject_cast<QWidget*>(watched));
+    int step = 0;
+    if (key->key() == Qt::Key_Up || key->key() == Qt::Key_Left) {
+        step = -1;
+    } else if (key->key() == Qt::Key_Down || key->key() == Qt::Key_Right) {
+        step = 1;
+    }
+    if (from < 0 || step == 0) {
+        return false;
+    }
+    const auto count = items.size();
+    for (qsizetype n = 1; n < count; ++n) {
+        QWidget* item = items.at(((from + step * n) % count + count) % count);
+        if (item->isEnabled()) {
+            item->setFocus(Qt::TabFocusReason);
+            break;
+        }
+    }
+    return true;
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress &&
+        gpsChoiceArrow(watched, static_cast<QKeyEvent*>(event))) {
+        return true;
+    }
     if (event->type() == QEvent::Shortcut &&
         pageMnemonic(static_cast<QShortcutEvent*>(event)->key())) {
         return true;

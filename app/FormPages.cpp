@@ -201,9 +201,6 @@ void TForm1::CalcQTHtoGeoClick(QObject* /*Sender*/) {
     showText(toLat, LatitudeToText(toLatitude));
     showText(toLOn, LongitudeToText(toLon));
 
-    // Selected so that the next destination can be typed over it.
-    edToQTH->setSelection(0, eightDigits ? 8 : 6);
-
     const PrecisionTexts fromPrecision = precisionTexts(from.size(), centerLocator);
     showText(fmLatDiff, fromPrecision.latitude);
     showText(fmLonDiff, fromPrecision.longitude);

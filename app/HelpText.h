@@ -7,7 +7,7 @@
 namespace tessaro {
 
 // Sixty lines, trailing blanks included; Windows-1252 (plain ASCII today).
-extern const std::array<const char*, 60> kHelpLines;
+extern const std::array<const char*, 70> kHelpLines;
 
 // The lines joined by line feeds, without one after the last line.
 std::string helpText();

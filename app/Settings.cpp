@@ -4,9 +4,13 @@
 #include "Widgets.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QLineEdit>
 #include <QSettings>
 #include <algorithm>
+#include <functional>
 #include <limits>
+#include <vector>
 
 namespace tessaro {
 namespace {
@@ -23,18 +27,6 @@ std::string errorText(const char* pattern, const char* name) {
 
 [[noreturn]] void wrongType(const char* name) {
     throw SettingsError(errorText("Ung\xFCltiger Datentyp f\xFCr '%s'", name));
-}
-
-// A read whose store error is not reported: the default goes into the field
-// and, through showDefault, into the control. Other errors pass on.
-template <class T, class Read, class ShowDefault>
-void readGuarded(T& field, Read read, T fallback, ShowDefault showDefault) {
-    try {
-        field = read();
-    } catch (const SettingsError&) {
-        field = fallback;
-        showDefault();
-    }
 }
 
 } // namespace
@@ -56,6 +48,30 @@ bool SettingsStore::keyExists() const {
         return !key.startsWith(QLatin1String(settings::kComDevicePrefix));
     });
     return ownValue || !m_settings->childGroups().isEmpty();
+}
+
+bool SettingsStore::contains(const char* name) const {
+    return m_settings->contains(QLatin1String(name));
+}
+
+QString SettingsStore::location() const {
+#ifdef _WIN32
+    // The registry path names the application's key; the values are in its group.
+    return m_settings->fileName() + QLatin1Char('\\') + QLatin1String(settings::kGroup);
+#else
+    return m_settings->fileName();
+#endif
+}
+
+QString SettingsStore::rawText(const char* name) const {
+    const QVariant value = m_settings->value(QLatin1String(name));
+    if (value.typeId() == QMetaType::QStringList) {
+        return value.toStringList().join(QStringLiteral(", "));
+    }
+    if (value.typeId() == QMetaType::QByteArray) {
+        return QString::fromLatin1(value.toByteArray().toHex(' '));
+    }
+    return value.toString();
 }
 
 QString SettingsStore::readString(const char* name) const {
@@ -131,81 +147,191 @@ void SettingsStore::flush() {
 } // namespace tessaro
 
 namespace key = tessaro::settings;
-using tessaro::readGuarded;
+using tessaro::SettingsError;
 using tessaro::SettingsStore;
+
+namespace {
+
+// One stored value and the window field it feeds. A text must fit its edit
+// field; an integer must lie in [lowest, highest] (a radio group's items, the
+// pages). What fails takes the first-start value.
+struct StoredValue {
+    const char* name;
+    QLineEdit* field; // the edit field of a text; nullptr for an integer
+    std::int32_t lowest;
+    std::int32_t highest;
+    // Values that earlier versions did not store take their first-start value unannounced.
+    bool missingIsSilent;
+    QVariant firstStart;
+    std::function<QVariant()> get;
+    std::function<void(const QVariant&)> set;
+};
+
+StoredValue text(const char* name, QLineEdit* field, QString& value) {
+    return {name,
+            field,
+            0,
+            0,
+            false,
+            field->text(),
+            [&value] { return QVariant(value); },
+            [&value](const QVariant& read) { value = read.toString(); }};
+}
+
+StoredValue index(const char* name, const TRadioGroup* group, std::int32_t& value,
+                  bool missingIsSilent, std::int32_t firstStart) {
+    return {name,
+            nullptr,
+            0,
+            group->Count() - 1,
+            missingIsSilent,
+            firstStart,
+            [&value] { return QVariant(value); },
+            [&value](const QVariant& read) { value = read.toInt(); }};
+}
+
+// In the order earlier versions read and wrote them. The first-start values
+// are the controls' layout values (read before anything is put into them),
+// and for the later six what earlier versions took when they were missing.
+std::vector<StoredValue> storedValues(TForm1& f) {
+    std::vector<StoredValue> values = {
+        text(key::kFmLatDeg, f.edFmLatDeg, f.fmLatDegText),
+        text(key::kFmLatMin, f.edFmLatMin, f.fmLatMinText),
+        text(key::kFmLatSec, f.edFmLatSec, f.fmLatSecText),
+        text(key::kFmLonDeg, f.edFmLonDeg, f.fmLonDegText),
+        text(key::kFmLonMin, f.edFmLonMin, f.fmLonMinText),
+        text(key::kFmLonSec, f.edFmLonSec, f.fmLonSecText),
+        index(key::kFmLatHemisphere, f.rgFmLat, f.fmLatHemisphere, false, f.rgFmLat->ItemIndex()),
+        index(key::kFmLonHemisphere, f.rgFmLon, f.fmLonHemisphere, false, f.rgFmLon->ItemIndex()),
+        index(key::kUnits, f.rgUnits, f.unitsIndex, false, f.rgUnits->ItemIndex()),
+        text(key::kQthLocator, f.edFmQth, f.qthLocText),
+        index(key::kNumDigits, f.rgDigits, f.numDigitsIndex, true, 0),
+        index(key::kComPort, f.rgComport, f.comPortIndex, true, 0),
+        index(key::kComSpeed, f.rgComspeed, f.comSpeedIndex, true, 0),
+    };
+    values.push_back({key::kActivePage, nullptr, 0, f.PageControl1->count() - 1, true, 1,
+                      [&f] { return QVariant(f.activePage); },
+                      [&f](const QVariant& read) { f.activePage = read.toInt(); }});
+    // Any integer reads as a Boolean; the raw number stays the comparison's
+    // base, so that a 5 is written back as 1.
+    values.push_back({key::kCenter, nullptr, std::numeric_limits<std::int32_t>::min(),
+                      std::numeric_limits<std::int32_t>::max(), true, 1,
+                      [&f] { return QVariant(f.centerLocator ? 1 : 0); },
+                      [&f](const QVariant& read) { f.centerLocator = read.toInt() != 0; }});
+    values.push_back(index(key::kGpsTarget, f.rgGpsTarget, f.gpsTarget, true, 2));
+    values.push_back({key::kShowCarPage, nullptr, std::numeric_limits<std::int32_t>::min(),
+                      std::numeric_limits<std::int32_t>::max(), true, 0,
+                      [&f] { return QVariant(f.showCarPage ? 1 : 0); },
+                      [&f](const QVariant& read) { f.showCarPage = read.toInt() != 0; }});
+    // Absent in stores of earlier versions: the plane, as they computed.
+    values.push_back(index(key::kDistanceMethod, f.rgMethod, f.distanceMethod, true, 0));
+    return values;
+}
+
+QString tr(const char* text) {
+    return QCoreApplication::translate("Settings", text);
+}
+
+// Why a stored value cannot be used, or an empty text when it can; `read`
+// then holds it.
+QString problemWith(const SettingsStore& store, const StoredValue& value, QVariant& read) {
+    if (!store.contains(value.name)) {
+        return tr("missing");
+    }
+    // A damaged line can be a megabyte long: the message shows its start.
+    QString raw = store.rawText(value.name);
+    if (raw.size() > 40) {
+        raw = raw.left(37) + QStringLiteral("...");
+    }
+    try {
+        if (value.field != nullptr) {
+            read = store.readString(value.name);
+        } else {
+            read = store.readInteger(value.name);
+        }
+    } catch (const SettingsError&) {
+        return value.field != nullptr ? tr("\"%1\" is not a plain text").arg(raw)
+                                      : tr("\"%1\" is not a whole number").arg(raw);
+    }
+    if (value.field != nullptr) {
+        if (read.toString().size() > value.field->maxLength()) {
+            return tr("\"%1\" is longer than its field (%2 characters)")
+                .arg(raw)
+                .arg(value.field->maxLength());
+        }
+        return {};
+    }
+    const std::int32_t number = read.toInt();
+    if (number < value.lowest || number > value.highest) {
+        return tr("%1 is not between %2 and %3").arg(number).arg(value.lowest).arg(value.highest);
+    }
+    return {};
+}
+
+} // namespace
 
 bool TForm1::LoadSettings() {
     SettingsStore store;
+    settingsRead = true;
+    storedSettings.clear();
+    settingsReport.clear();
     if (!store.keyExists()) {
         useFirstStartDefaults();
         return false;
     }
 
-    // Unguarded: a failure here ends the first activation.
-    fmLatDegText = store.readString(key::kFmLatDeg);
-    fmLatMinText = store.readString(key::kFmLatMin);
-    fmLatSecText = store.readString(key::kFmLatSec);
-    fmLonDegText = store.readString(key::kFmLonDeg);
-    fmLonMinText = store.readString(key::kFmLonMin);
-    fmLonSecText = store.readString(key::kFmLonSec);
-    fmLatHemisphere = store.readInteger(key::kFmLatHemisphere);
-    fmLonHemisphere = store.readInteger(key::kFmLonHemisphere);
-    unitsIndex = store.readInteger(key::kUnits);
-    qthLocText = store.readString(key::kQthLocator);
-
-    // Guarded: a missing or mistyped value takes its default, in the field and the control.
-    readGuarded(
-        numDigitsIndex, [&] { return store.readInteger(key::kNumDigits); }, 0,
-        [this] { rgDigits->SetItemIndex(0); });
+    QStringList replaced;
+    for (const StoredValue& value : storedValues(*this)) {
+        QVariant read;
+        const QString problem = problemWith(store, value, read);
+        if (problem.isEmpty()) {
+            value.set(read);
+            storedSettings.insert(QLatin1String(value.name), read);
+            continue;
+        }
+        value.set(value.firstStart);
+        if (!(value.missingIsSilent && !store.contains(value.name))) {
+            replaced << QStringLiteral("%1: %2").arg(QLatin1String(value.name), problem);
+        }
+    }
     eightDigits = numDigitsIndex != 0;
-    readGuarded(
-        comPortIndex, [&] { return store.readInteger(key::kComPort); }, 0,
-        [this] { rgComport->SetItemIndex(0); });
-    readGuarded(
-        comSpeedIndex, [&] { return store.readInteger(key::kComSpeed); }, 0,
-        [this] { rgComspeed->SetItemIndex(0); });
-    readGuarded(
-        activePage, [&] { return store.readInteger(key::kActivePage); }, 1,
-        [this] { showPageFromCode(1); });
-    readGuarded(
-        centerLocator, [&] { return store.readBool(key::kCenter); }, true,
-        [this] { CheckBox1->setChecked(true); });
-    readGuarded(
-        gpsTarget, [&] { return store.readInteger(key::kGpsTarget); }, 2,
-        [this] { rgGpsTarget->SetItemIndex(2); });
-    readGuarded(
-        distanceMethod, [&] { return store.readInteger(key::kDistanceMethod); }, 0,
-        [this] { rgMethod->SetItemIndex(0); });
+    if (!replaced.isEmpty()) {
+        settingsReport =
+            tr("Some settings in %1 could not be used:\n\n%2\n\n"
+               "These start with their first-start values; all other settings are kept. "
+               "When Tessaro ends, the values shown are stored.")
+                .arg(store.location(), replaced.join(QLatin1Char('\n')));
+    }
     return true;
 }
 
-// Also what a read error leaves for the values it did not reach: GPS use Off,
-// as for a missing "target", so that the stored use is never one the user did
-// not pick; and centring as the check box shows it, which is what is stored.
+// A first start: GPS use Off, so that the stored use is never one the user
+// did not pick; and centring as the check box shows it, which is what is stored.
 void TForm1::useFirstStartDefaults() {
     gpsTarget = 2;
     rgGpsTarget->SetItemIndex(2);
     centerLocator = CheckBox1->isChecked();
 }
 
+// Only what changed in this window since the read: values that another copy
+// of the program stored meanwhile stay (QSettings merges at the write).
 void TForm1::SaveSettings() {
+    if (!settingsRead) {
+        // Ended before the first activation: the window shows layout values, not the user's.
+        return;
+    }
     SettingsStore store;
-    store.writeString(key::kFmLatDeg, fmLatDegText);
-    store.writeString(key::kFmLatMin, fmLatMinText);
-    store.writeString(key::kFmLatSec, fmLatSecText);
-    store.writeString(key::kFmLonDeg, fmLonDegText);
-    store.writeString(key::kFmLonMin, fmLonMinText);
-    store.writeString(key::kFmLonSec, fmLonSecText);
-    store.writeInteger(key::kFmLatHemisphere, fmLatHemisphere);
-    store.writeInteger(key::kFmLonHemisphere, fmLonHemisphere);
-    store.writeInteger(key::kUnits, unitsIndex);
-    store.writeString(key::kQthLocator, qthLocText);
-    store.writeInteger(key::kNumDigits, numDigitsIndex);
-    store.writeInteger(key::kComPort, comPortIndex);
-    store.writeInteger(key::kComSpeed, comSpeedIndex);
-    store.writeInteger(key::kActivePage, activePage);
-    store.writeBool(key::kCenter, centerLocator);
-    store.writeInteger(key::kGpsTarget, gpsTarget);
-    store.writeInteger(key::kDistanceMethod, distanceMethod);
+    for (const StoredValue& value : storedValues(*this)) {
+        const QVariant shown = value.get();
+        const auto stored = storedSettings.constFind(QLatin1String(value.name));
+        if (stored != storedSettings.cend() && *stored == shown) {
+            continue;
+        }
+        if (value.field != nullptr) {
+            store.writeString(value.name, shown.toString());
+        } else {
+            store.writeInteger(value.name, shown.toInt());
+        }
+    }
     store.flush();
 }

@@ -1,6 +1,9 @@
 // The per-user settings store of the window: QSettings in the native format
 // (the registry on Windows, ~/.config/Veltmark-soft/tessaro.conf on Linux),
 // group "v1". Every failure is a SettingsError whose text names the value.
+// The window reads each value on its own (Settings.cpp): a damaged one takes
+// its first-start value, and only the values changed in the window are
+// written back, so that a second copy's values survive.
 #pragma once
 
 #include <QString>
@@ -40,6 +43,8 @@ inline constexpr char kCenter[] = "center";
 inline constexpr char kGpsTarget[] = "target";
 // 0 plane, 1 great circle; absent in stores of earlier versions: plane.
 inline constexpr char kDistanceMethod[] = "distmethod";
+// "Show Car page", 0 or 1; absent in files of earlier versions, which read as unticked.
+inline constexpr char kShowCarPage[] = "showcar";
 } // namespace settings
 
 // Text in Windows-1252, like every core text.
@@ -57,6 +62,11 @@ public:
 
     // The group holds at least one value.
     bool keyExists() const;
+    bool contains(const char* name) const;
+    // Where the values live, for messages: the file, or the registry key.
+    QString location() const;
+    // The stored value as a person would read it in the file, for messages.
+    QString rawText(const char* name) const;
 
     // Missing: empty text. Anything but a plain text: wrong type.
     QString readString(const char* name) const;

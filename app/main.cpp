@@ -1,10 +1,12 @@
 // Program entry: the application, the main window, the message loop, and the
-// save at the end under the same error handler as every event.
+// save at the end under the same error handler as every event. A logout,
+// a closed terminal or Ctrl+C ends the loop as Exit does.
 #include "Application.h"
 #include "Form1.h"
 
 int main(int argc, char* argv[]) {
     TApplication app(argc, argv);
+    app.closeWindowsOnSignals();
     // Lets Wayland compositors match the window to its launcher and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.veltmark_soft.tessaro"));
     TForm1 form;

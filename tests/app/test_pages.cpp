@@ -701,7 +701,9 @@ TEST_F(Pages, DestinationIsSelectedForTheNextOne) {
     EXPECT_EQ(f.edToQTH->selectedText(), QStringLiteral("IO91wm")); // 8 over 6 selects it all
     f.rgDigits->SetItemIndex(0);
     locators(f, QStringLiteral("JN49kw"), QStringLiteral("IO91wm14"));
-    EXPECT_EQ(f.edToQTH->selectedText(), QStringLiteral("IO91wm"));
+    // All of it, whatever the length setting: a shorter one typed next
+    // must not keep the old tail.
+    EXPECT_EQ(f.edToQTH->selectedText(), QStringLiteral("IO91wm14"));
 }
 
 TEST_F(Pages, LocatorUnitsAndSeparator) {

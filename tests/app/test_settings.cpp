@@ -1,9 +1,19 @@
-// The settings store: value types on the text store, failed and killed saves.
+// The settings store: value types on the text store, failed and killed saves,
+// the program ended by a signal.
 #include "Settings.h"
 #include "window_fixture.h"
 
 #include <QElapsedTimer>
 #include <QProcess>
+
+#ifdef Q_OS_UNIX
+#include <arpa/inet.h>
+#include <csignal>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -113,8 +123,8 @@ TEST_F(Store, AnUnwritableStoreNamesTheFirstValue) {
     blocker.close();
     useSettingsDir(m_dir.path() + QStringLiteral("/blocked"));
     {
-        TForm1 form;
-        form.FormClose(&form);
+        TForm1& form = start();
+        form.close();
         try {
             form.FormDestroy(&form);
             ADD_FAILURE() << "the failed save was not reported";
@@ -122,7 +132,7 @@ TEST_F(Store, AnUnwritableStoreNamesTheFirstValue) {
             EXPECT_EQ(QString::fromLatin1(error.what()),
                       QString::fromUtf8("Konnte Daten f\u00FCr 'FmLatitudeDeg' nicht setzen"));
         }
-        TApplication::runGuarded([&form] { form.FormDestroy(&form); });
+        finish();
     }
     ASSERT_EQ(m_errors.size(), 1);
     EXPECT_EQ(m_errors.at(0),
@@ -167,5 +177,70 @@ TEST_F(Store, AKilledSaveLeavesAWholeStore) {
         EXPECT_EQ(store.value(QStringLiteral("center")).toInt(), round % 2);
     }
 }
+
+#ifdef Q_OS_UNIX
+struct SignalCase {
+    const char* name;
+    int signal;
+};
+
+class EndBySignal : public WindowFixture, public ::testing::WithParamInterface<SignalCase> {};
+
+// The program itself, ended as a logout, a closed terminal or Ctrl+C ends it,
+// while its message about a damaged value is open: it saves as at Exit.
+TEST_P(EndBySignal, SavesWhatTheWindowShows) {
+    // The program's GPS source: a TCP peer that only listens.
+    const int receiver = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(receiver, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(receiver, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(receiver, 4), 0);
+    ASSERT_EQ(::getsockname(receiver, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    QByteArray text = firstTenValues() + "comport=0\ntarget=0\nComDevice1=tcp://127.0.0.1:" +
+                      QByteArray::number(ntohs(address.sin_port)) + "\n";
+    text.replace("Units=2", "Units=abc");
+    writeStoreText(text);
+
+    QProcess program;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.path());
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    program.setProcessEnvironment(environment);
+    // A test run started in the background may pass on ignored signals.
+    program.setChildProcessModifier([] {
+        for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+            std::signal(signal, SIG_DFL);
+        }
+    });
+    program.start(QStringLiteral(TESSARO_PROGRAM), {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+    // It connects to its GPS source once it has read its settings.
+    pollfd connection{receiver, POLLIN, 0};
+    const int connected = ::poll(&connection, 1, 30000);
+    ::close(receiver);
+    ASSERT_EQ(connected, 1) << "the program did not start";
+    ::kill(static_cast<pid_t>(program.processId()), GetParam().signal);
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 0);
+
+    const auto store = readStore();
+    EXPECT_EQ(store.value(QStringLiteral("Units")).toString(), QStringLiteral("0"));
+    EXPECT_EQ(store.value(QStringLiteral("qthloc")).toString(), QStringLiteral("IO91wm"));
+    EXPECT_EQ(store.value(QStringLiteral("target")).toString(), QStringLiteral("0"));
+    EXPECT_TRUE(store.contains(QStringLiteral("actpage")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, EndBySignal,
+                         ::testing::Values(SignalCase{"Term", SIGTERM},
+                                           SignalCase{"Hangup", SIGHUP},
+                                           SignalCase{"Interrupt", SIGINT}),
+                         [](const ::testing::TestParamInfo<SignalCase>& info) {
+                             return std::string(info.param.name);
+                         });
+#endif
 
 } // namespace

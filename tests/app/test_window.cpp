@@ -1,6 +1,7 @@
 // The main window driven as a user drives it: keys, clicks, start-up, closing.
 #include "Form1.h"
 #include "HelpText.h"
+#include "Nmea.h"
 #include "Widgets.h"
 #include "Win1252.h"
 #include "window_fixture.h"
@@ -240,7 +241,7 @@ TEST_F(Window, EveryControlCarriesItsNameAndLayoutValues) {
     EXPECT_TRUE(f.carContent->isHidden());
     EXPECT_TRUE(f.red1->isReadOnly());
     EXPECT_EQ(f.red1->toPlainText(), tessaro::fromWin1252(tessaro::helpText()));
-    EXPECT_EQ(f.red1->document()->blockCount(), 60);
+    EXPECT_EQ(f.red1->document()->blockCount(), 70);
     EXPECT_EQ(f.red1->document()->findBlockByNumber(30).text(),
               QStringLiteral("- as starting point ")); // trailing blank kept
 }
@@ -297,7 +298,8 @@ TEST_F(Window, FirstStartSelectsGpsOffAndStoresIt) {
     EXPECT_FALSE(f.isVisible());
     finish();
     const auto store = readStore();
-    EXPECT_EQ(store.size(), 17);
+    EXPECT_EQ(store.size(), 18);
+    EXPECT_EQ(store.value(QStringLiteral("showcar")).toInt(), 0);
     EXPECT_EQ(store.value(QStringLiteral("target")).toInt(), 2);
     EXPECT_EQ(store.value(QStringLiteral("distmethod")).toInt(), 0); // plane
     EXPECT_EQ(store.value(QStringLiteral("actpage")).toInt(), 5);
@@ -344,83 +346,158 @@ TEST_F(Window, OnlyTheFirstTenValuesGiveTheDefaultsSilently) {
     EXPECT_EQ(f.rgComspeed->ItemIndex(), 0);
     EXPECT_EQ(f.rgDigits->ItemIndex(), 0);
     EXPECT_FALSE(f.eightDigits);
+    EXPECT_FALSE(f.CheckBox2->isChecked());
 }
 
-struct BrokenStoreCase {
+// Whoever ends on the Car page with its content shown comes back to it.
+TEST_F(Window, ShowCarPageIsKept) {
+    writeStoreText(firstTenValues());
+    TForm1& f = start();
+    press(Qt::Key_S, Qt::AltModifier);
+    QTest::mouseClick(f.CheckBox2, Qt::LeftButton, {}, QPoint(6, f.CheckBox2->height() / 2));
+    for (int page = 2; page < 5; ++page) {
+        press(Qt::Key_PageDown, Qt::ControlModifier);
+    }
+    press(Qt::Key_Escape);
+    finish();
+    m_form.reset();
+    TForm1& next = start();
+    EXPECT_EQ(next.PageControl1->currentIndex(), 5);
+    EXPECT_TRUE(next.CheckBox2->isChecked());
+    EXPECT_FALSE(next.carContent->isHidden());
+    EXPECT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join('|'));
+}
+
+// A store in which every value differs from its first-start default.
+QByteArray fullStore() {
+    return firstTenValues() + "numdigits=1\ncomport=2\ncomspeed=4\nactpage=3\ncenter=0\ntarget=0\n";
+}
+
+struct DamageCase {
     const char* name;
-    const char* stored;  // replaced in the store ...
-    const char* damaged; // ... by this
-    const char* error;
+    // Up to two stored lines replaced by damaged ones, and the name of each
+    // value with the first-start value it then takes.
+    struct Damage {
+        const char* stored;
+        const char* damaged;
+        const char* value;
+        const char* fallback;
+    } damage[2];
 };
 
-class BrokenStore : public WindowFixture, public ::testing::WithParamInterface<BrokenStoreCase> {};
+class DamagedStore : public WindowFixture, public ::testing::WithParamInterface<DamageCase> {};
 
-// What the read did not reach keeps its first-start value: GPS stays off, now
-// and at the next start, whatever the damaged store said, and centring
-// follows the check box, as the save writes it.
-TEST_P(BrokenStore, UnguardedReadEndsTheFirstActivationWithGpsOff) {
-    QByteArray text = firstTenValues() + "comport=1\ncenter=0\ntarget=0\n";
-    text.replace(GetParam().stored, GetParam().damaged);
+// Each damaged value takes its first-start value, all others survive the
+// session, and one message names the file and each value replaced. The next
+// start finds a sound store.
+TEST_P(DamagedStore, KeepsEveryGoodValue) {
+    QByteArray text = fullStore();
+    QMap<QString, QVariant> expected;
+    for (const QByteArray& line : text.split('\n')) {
+        const qsizetype equals = line.indexOf('=');
+        if (equals > 0) {
+            expected.insert(QString::fromLatin1(line.left(equals)),
+                            QString::fromLatin1(line.mid(equals + 1)));
+        }
+    }
+    for (const auto& damage : GetParam().damage) {
+        if (damage.stored != nullptr) {
+            text.replace(damage.stored, damage.damaged);
+            expected.insert(QLatin1String(damage.value), QLatin1String(damage.fallback));
+        }
+    }
     writeStoreText(text);
     TForm1& f = start();
     ASSERT_EQ(m_errors.size(), 1);
-    EXPECT_EQ(m_errors.at(0), QString::fromUtf8(GetParam().error));
-    // Nothing reached the controls and the later steps did not run.
-    EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("49"));
-    EXPECT_EQ(f.rgFmLon->ItemIndex(), 0);
-    EXPECT_EQ(f.Versionlabel->text(), QStringLiteral("Tessaro"));
-    EXPECT_EQ(f.rgGpsTarget->ItemIndex(), 2);
-    EXPECT_TRUE(f.CheckBox1->isChecked());
-    EXPECT_TRUE(f.centerLocator);
-    // Later activations do not retry.
-    QEvent activate(QEvent::WindowActivate);
-    QApplication::sendEvent(&f, &activate);
-    EXPECT_EQ(m_errors.size(), 1);
+    EXPECT_TRUE(m_errors.at(0).contains(storePath())) << qPrintable(m_errors.at(0));
+    for (const auto& damage : GetParam().damage) {
+        if (damage.stored != nullptr) {
+            EXPECT_TRUE(m_errors.at(0).contains(QLatin1String(damage.value)))
+                << qPrintable(m_errors.at(0));
+        }
+    }
+    // GPS use is off only where its own value was damaged.
+    EXPECT_EQ(f.rgGpsTarget->ItemIndex(), expected.value(QStringLiteral("target")).toInt());
+    EXPECT_EQ(f.rgUnits->ItemIndex(), expected.value(QStringLiteral("Units")).toInt());
+    EXPECT_EQ(f.edFmQth->text(), expected.value(QStringLiteral("qthloc")).toString());
+    EXPECT_EQ(f.PageControl1->currentIndex(), expected.value(QStringLiteral("actpage")).toInt());
     press(Qt::Key_Escape);
     finish();
-    EXPECT_EQ(readStore().value(QStringLiteral("target")).toInt(), 2);
-    EXPECT_EQ(readStore().value(QStringLiteral("center")).toInt(), 1);
+    const auto stored = readStore();
+    for (auto value = expected.cbegin(); value != expected.cend(); ++value) {
+        EXPECT_EQ(stored.value(value.key()).toString(), value.value().toString())
+            << qPrintable(value.key());
+    }
 
     m_form.reset();
     TForm1& next = start();
     EXPECT_EQ(m_errors.size(), 1);
-    EXPECT_EQ(next.rgGpsTarget->ItemIndex(), 2);
-    EXPECT_FALSE(next.Serial1->Active());
+    EXPECT_EQ(next.rgGpsTarget->ItemIndex(), expected.value(QStringLiteral("target")).toInt());
+    EXPECT_EQ(next.edFmLatDeg->text(), expected.value(QStringLiteral("FmLatitudeDeg")).toString());
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Values, BrokenStore,
-    ::testing::Values(BrokenStoreCase{"MissingUnits", "Units=2\n", "",
-                                      "Konnte Daten f\u00FCr 'Units' nicht holen."},
-                      BrokenStoreCase{"UnitsNotANumber", "Units=2", "Units=km",
-                                      "Ung\u00FCltiger Datentyp f\u00FCr 'Units'"},
-                      BrokenStoreCase{"UnitsEmpty", "Units=2",
-                                      "Units=", "Ung\u00FCltiger Datentyp f\u00FCr 'Units'"},
-                      BrokenStoreCase{"HemisphereNotANumber", "FmLatitude_NS=0",
-                                      "FmLatitude_NS=abc",
-                                      "Ung\u00FCltiger Datentyp f\u00FCr 'FmLatitude_NS'"},
-                      BrokenStoreCase{"LocatorAList", "qthloc=IO91wm", "qthloc=1, 2",
-                                      "Ung\u00FCltiger Datentyp f\u00FCr 'qthloc'"}),
-    [](const ::testing::TestParamInfo<BrokenStoreCase>& info) {
-        return std::string(info.param.name);
-    });
+    Values, DamagedStore,
+    ::testing::Values(
+        DamageCase{"MissingUnits", {{"Units=2\n", "", "Units", "0"}}},
+        DamageCase{"UnitsNotANumber", {{"Units=2", "Units=abc", "Units", "0"}}},
+        DamageCase{"UnitsEmpty", {{"Units=2", "Units=", "Units", "0"}}},
+        DamageCase{"UnitsPastTheLastItem", {{"Units=2", "Units=3", "Units", "0"}}},
+        DamageCase{"HemisphereNotANumber",
+                   {{"FmLatitude_NS=0", "FmLatitude_NS=abc", "FmLatitude_NS", "0"},
+                    {"FMLongitude_EW=1", "FMLongitude_EW=-1", "FMLongitude_EW", "0"}}},
+        DamageCase{"LocatorAList", {{"qthloc=IO91wm", "qthloc=1, 2", "qthloc", "JN49kw"}}},
+        DamageCase{"DegreesLongerThanTheField",
+                   {{"FmLatitudeDeg=51", "FmLatitudeDeg=512", "FmLatitudeDeg", "49"}}},
+        DamageCase{
+            "PageOutOfRange",
+            {{"actpage=3", "actpage=9", "actpage", "1"}, {"Units=2", "Units=abc", "Units", "0"}}},
+        DamageCase{"PortAndSpeedOutOfRange",
+                   {{"comport=2", "comport=9", "comport", "0"},
+                    {"comspeed=4", "comspeed=-3", "comspeed", "0"}}},
+        DamageCase{"CenterNotANumber", {{"center=0", "center=no", "center", "1"}}},
+        DamageCase{"TargetOutOfRange", {{"target=0", "target=7", "target", "2"}}}),
+    [](const ::testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.name); });
 
-TEST_F(Window, PageNumberOutOfRangeStopsBeforeTheLocator) {
-    writeStoreText(firstTenValues() + "actpage=9\ncenter=0\ntarget=0\n");
-    TForm1& f = start();
-    ASSERT_EQ(m_errors.size(), 1);
-    EXPECT_EQ(m_errors.at(0),
-              QString::fromUtf8("Der Index der Liste \u00FCberschreitet das Maximum (9)"));
-    EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("51")); // set before the page
-    EXPECT_EQ(f.edFmQth->text(), QStringLiteral("JN49kw"));
-    EXPECT_EQ(f.Versionlabel->text(), QStringLiteral("Tessaro"));
-    // Not reached: GPS stays off, centring follows the box, and so they are stored.
-    EXPECT_EQ(f.rgGpsTarget->ItemIndex(), 2);
-    EXPECT_TRUE(f.centerLocator);
-    press(Qt::Key_Escape);
+// Ended before its first activation (a signal at start-up), the window shows
+// its layout values, not the user's: it stores nothing.
+TEST_F(Window, EndedBeforeReadingItStoresNothing) {
+    writeStoreText(fullStore());
+    {
+        TForm1 form;
+        form.FormClose(&form);
+        form.FormDestroy(&form);
+    }
+    EXPECT_EQ(readStore().value(QStringLiteral("FmLatitudeDeg")).toString(), QStringLiteral("51"));
+    EXPECT_EQ(readStore().value(QStringLiteral("target")).toString(), QStringLiteral("0"));
+}
+
+// Two copies at once: each stores only what changed in its window, so the
+// one that ends last does not write its stale values over the other's.
+TEST_F(Window, TwoCopiesKeepEachOthersChanges) {
+    writeStoreText(QByteArray(fullStore()).replace("target=0", "target=2"));
+    TForm1& first = start();
+    TForm1 second;
+    second.show();
+    ASSERT_TRUE(QTest::qWaitFor([&second] { return second.firstActivationDone; }, 5000));
+    second.PageControl1->setCurrentIndex(2);
+    clickItem(second.rgUnits, 1);
+    second.close();
+    second.FormDestroy(&second);
+
+    first.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&first));
+    first.PageControl1->setCurrentIndex(1);
+    first.edFmQth->selectAll();
+    QTest::keyClicks(first.edFmQth, QStringLiteral("JO62qm"));
+    EXPECT_EQ(first.edFmQth->text(), QStringLiteral("JO62qm"));
+    QTest::keyClick(first.edFmQth, Qt::Key_Escape);
+    EXPECT_FALSE(first.isVisible());
     finish();
-    EXPECT_EQ(readStore().value(QStringLiteral("target")).toInt(), 2);
-    EXPECT_EQ(readStore().value(QStringLiteral("center")).toInt(), 1);
+    const auto store = readStore();
+    EXPECT_EQ(store.value(QStringLiteral("Units")).toString(), QStringLiteral("1"));
+    EXPECT_EQ(store.value(QStringLiteral("qthloc")).toString(), QStringLiteral("JO62qm"));
+    EXPECT_EQ(store.value(QStringLiteral("FmLatitudeDeg")).toString(), QStringLiteral("51"));
 }
 
 TEST_F(Window, CenterFiveIsTrueAndWrittenBackAsOne) {
@@ -430,20 +507,6 @@ TEST_F(Window, CenterFiveIsTrueAndWrittenBackAsOne) {
     f.close();
     finish();
     EXPECT_EQ(readStore().value(QStringLiteral("center")).toString(), QStringLiteral("1"));
-}
-
-TEST_F(Window, PortSevenIsClampedToTheLastAndStoredSo) {
-    writeStoreText(firstTenValues() + "comport=7\ncomspeed=-3\n");
-    TForm1& f = start();
-    EXPECT_EQ(f.rgComport->ItemIndex(), 3);
-    EXPECT_EQ(f.comPortIndex, 3);
-    EXPECT_EQ(f.rgComspeed->ItemIndex(), -1); // nothing selected, nothing run
-    EXPECT_EQ(f.comSpeedIndex, -3);
-    f.close();
-    finish();
-    const auto store = readStore();
-    EXPECT_EQ(store.value(QStringLiteral("comport")).toInt(), 3);
-    EXPECT_EQ(store.value(QStringLiteral("comspeed")).toInt(), -1);
 }
 
 TEST_F(Window, ASecondActivationChangesNothing) {
@@ -832,6 +895,98 @@ TEST_F(Window, OpensAtTheSizeItsLayoutNeeds) {
     }
     f.layout()->activate();
     EXPECT_EQ(f.size(), f.sizeHint());
+}
+
+// --- focus and selection ------------------------------------------------------------------
+
+struct ShownPageCase {
+    const char* name;
+    const char* stored;
+    Qt::Key key; // Qt::Key_unknown: the window's opening
+    Qt::KeyboardModifiers modifiers;
+    const char* field; // has the focus, its whole text selected
+};
+
+class ShownPage : public WindowFixture, public ::testing::WithParamInterface<ShownPageCase> {};
+
+// Typing on a page just shown replaces its first field's text; where GPS
+// feeds a point, the other point's.
+TEST_P(ShownPage, FirstFieldTakesTheFocusWholeSelected) {
+    const ShownPageCase& c = GetParam();
+    writeStoreText(firstTenValues() + c.stored);
+    start();
+    if (c.key != Qt::Key_unknown) {
+        press(c.key, c.modifiers);
+    }
+    auto* field = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(field, nullptr);
+    EXPECT_EQ(field->objectName(), QLatin1String(c.field));
+    typeKeys(QStringLiteral("7"));
+    EXPECT_EQ(field->text(), QStringLiteral("7"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Keys, ShownPage,
+    ::testing::Values(ShownPageCase{"CtrlTab", "actpage=0\n", Qt::Key_Tab, Qt::ControlModifier,
+                                    "edFmQth"},
+                      ShownPageCase{"CtrlPageDown", "actpage=0\n", Qt::Key_PageDown,
+                                    Qt::ControlModifier, "edFmQth"},
+                      ShownPageCase{"CtrlPageUp", "actpage=1\n", Qt::Key_PageUp,
+                                    Qt::ControlModifier, "edToLatDeg"},
+                      ShownPageCase{"CtrlShiftTab", "actpage=1\n", Qt::Key_Backtab,
+                                    Qt::ControlModifier | Qt::ShiftModifier, "edToLatDeg"},
+                      ShownPageCase{"GpsFeedsTheStart", "actpage=0\ntarget=0\n", Qt::Key_PageDown,
+                                    Qt::ControlModifier, "edToQTH"},
+                      ShownPageCase{"OpeningWhileGpsFeedsTheDestination", "actpage=0\ntarget=1\n",
+                                    Qt::Key_unknown, Qt::NoModifier, "edFmLatDeg"}),
+    [](const ::testing::TestParamInfo<ShownPageCase>& info) {
+        return std::string(info.param.name);
+    });
+
+// After a calculation the next locator is typed over the whole last one,
+// whatever its length; blanks around a locator are not part of it.
+TEST_F(Window, NextLocatorReplacesTheWholeLastOne) {
+    writeStoreText(firstTenValues() + "actpage=1\n");
+    TForm1& f = start();
+    typeKeys(QStringLiteral("\tJN58TD14\n"));
+    EXPECT_EQ(f.sb->SimpleText().trimmed(), QString());
+    typeKeys(QStringLiteral(" JO62qm \n"));
+    EXPECT_EQ(f.edToQTH->text(), QStringLiteral("JO62qm"));
+    EXPECT_EQ(f.sb->SimpleText().trimmed(), QString());
+    EXPECT_EQ(f.edToQTH->selectedText(), QStringLiteral("JO62qm"));
+}
+
+// A fix rewrites the start point and leaves the destination being typed alone.
+TEST_F(Window, AFixLeavesTheUsersCaretAlone) {
+    writeStoreText(firstTenValues() + "actpage=1\ntarget=0\n");
+    TForm1& f = start();
+    ASSERT_EQ(QApplication::focusWidget(), f.edToQTH);
+    typeKeys(QStringLiteral("JO62qm"));
+    f.Serial1Message(f.Serial1,
+                     tessaro::test::withChecksum("$GPGLL,5007.00,N,00841.00,E,093015,A") + "\r");
+    EXPECT_EQ(f.edFmQth->text().left(4).toUpper(), QStringLiteral("JO40"));
+    EXPECT_EQ(QApplication::focusWidget(), f.edToQTH);
+    EXPECT_FALSE(f.edToQTH->hasSelectedText());
+    typeKeys(QStringLiteral("14"));
+    EXPECT_EQ(f.edToQTH->text(), QStringLiteral("JO62qm14"));
+}
+
+// The arrows pass over "as dest." without applying it; Space chooses.
+TEST_F(Window, GpsChoiceArrowsMoveAndSpaceChooses) {
+    writeStoreText(firstTenValues() + "actpage=3\ntarget=2\n");
+    TForm1& f = start();
+    f.rgGpsTarget->Button(2)->setFocus(Qt::TabFocusReason);
+    press(Qt::Key_Up);
+    EXPECT_EQ(QApplication::focusWidget(), f.rgGpsTarget->Button(1));
+    EXPECT_EQ(f.gpsTarget, 2);
+    EXPECT_TRUE(f.edToQTH->isEnabled());
+    press(Qt::Key_Up);
+    EXPECT_EQ(QApplication::focusWidget(), f.rgGpsTarget->Button(0));
+    press(Qt::Key_Space);
+    EXPECT_EQ(f.gpsTarget, 0);
+    EXPECT_TRUE(f.rgGpsTarget->Button(0)->isChecked());
+    EXPECT_FALSE(f.rgGpsTarget->Button(2)->isChecked());
+    EXPECT_FALSE(f.edFmQth->isEnabled());
 }
 
 } // namespace

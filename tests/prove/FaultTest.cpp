@@ -247,7 +247,7 @@ QByteArray wholeStore() {
 struct DamagedStoreCase {
     const char* name;
     QByteArray content;
-    const char* error; // shown by the general error handler; empty: none
+    const char* replaced; // a value the message names as replaced; empty: no message
 };
 
 class DamagedStore : public GpsWindowFixture,
@@ -263,12 +263,15 @@ TEST_P(DamagedStore, ReadErrorShownAndTheNextSaveRepairsIt) {
     // The activation runs under the general error handler, as its event does.
     TApplication::runGuarded([this] { startWindow(true); });
     TForm1& f = *m_form;
-    const QString error = QString::fromUtf8(GetParam().error);
-    if (error.isEmpty()) {
+    const QString replaced = QString::fromUtf8(GetParam().replaced);
+    if (replaced.isEmpty()) {
         EXPECT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join('|'));
     } else {
         ASSERT_EQ(m_errors.size(), 1) << qPrintable(m_errors.join('|'));
-        EXPECT_EQ(m_errors.at(0), error);
+        EXPECT_TRUE(m_errors.at(0).contains(replaced + QLatin1Char(':')))
+            << qPrintable(m_errors.at(0));
+        // A long damaged text is cut short in the message.
+        EXPECT_LT(m_errors.at(0).size(), 2000);
     }
     // The window is usable: a calculation runs with GPS Off, to a result or,
     // where the damage left a text that is no number, to the field's refusal.
@@ -304,13 +307,12 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedStoreCase{"ZerosOnly", QByteArray(4096, '\0'), ""},
         // A file whose end a crash filled with zeros.
         DamagedStoreCase{"WholeStoreThenZeros", wholeStore() + QByteArray(2048, '\0'), ""},
-        DamagedStoreCase{"RandomBytesInTheGroup", "[v1]\n" + randomBytes(4096, 11),
-                         "Konnte Daten f\u00FCr 'FmLatitude_NS' nicht holen."},
+        DamagedStoreCase{"RandomBytesInTheGroup", "[v1]\n" + randomBytes(4096, 11), "Units"},
         DamagedStoreCase{"CutInTheUnitsLine", wholeStore().left(wholeStore().indexOf("Units=") + 3),
-                         "Konnte Daten f\u00FCr 'Units' nicht holen."},
+                         "Units"},
         DamagedStoreCase{"ZerosInANumber",
                          QByteArray(wholeStore()).replace("Units=2", QByteArray("Units=\0\0", 8)),
-                         "Ung\u00FCltiger Datentyp f\u00FCr 'Units'"},
+                         "Units"},
         DamagedStoreCase{"BytesNotUtf8InTexts",
                          QByteArray(wholeStore())
                              .replace("qthloc=IO91wm", "qthloc=\xFF\xFE\xC3(")
@@ -319,7 +321,7 @@ INSTANTIATE_TEST_SUITE_P(
         DamagedStoreCase{
             "MegabyteLocator",
             QByteArray(wholeStore()).replace("qthloc=IO91wm", "qthloc=" + QByteArray(1 << 20, 'A')),
-            ""}),
+            "qthloc"}),
     [](const ::testing::TestParamInfo<DamagedStoreCase>& info) {
         return std::string(info.param.name);
     });
