@@ -570,7 +570,7 @@ TEST_F(Window, TitleBarCloseStoresWhatExitStores) {
     const auto viaExit = storedAfterSession(false);
     const auto viaTitleBar = storedAfterSession(true);
     EXPECT_EQ(viaExit, viaTitleBar);
-    EXPECT_EQ(viaExit.size(), 17);
+    EXPECT_EQ(viaExit.size(), 18);
     EXPECT_EQ(viaExit.value(QStringLiteral("numdigits")).toInt(), 1);
     EXPECT_EQ(viaExit.value(QStringLiteral("Units")).toInt(), 1);
     EXPECT_EQ(viaExit.value(QStringLiteral("center")).toInt(), 0);
