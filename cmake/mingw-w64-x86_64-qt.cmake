@@ -7,6 +7,10 @@ if(NOT DEFINED ENV{TESSARO_QT_PREFIX})
     message(FATAL_ERROR "Set TESSARO_QT_PREFIX to the static Qt for Windows")
 endif()
 list(PREPEND CMAKE_FIND_ROOT_PATH "$ENV{TESSARO_QT_PREFIX}")
+# GeographicLib for the great-circle figures (scripts/build-windows-geographiclib.sh).
+if(DEFINED ENV{TESSARO_GEOGRAPHICLIB_PREFIX})
+    list(PREPEND CMAKE_FIND_ROOT_PATH "$ENV{TESSARO_GEOGRAPHICLIB_PREFIX}")
+endif()
 list(PREPEND CMAKE_PREFIX_PATH "$ENV{TESSARO_QT_PREFIX}")
 # moc, rcc and uic come from Debian's own Qt of the same version.
 set(QT_HOST_PATH /usr)

@@ -15,10 +15,13 @@ scripts/deps.sh windows
 TESSARO_QT_PREFIX="$(scripts/build-windows-qt.sh | tail -1)"
 export TESSARO_QT_PREFIX
 echo "Qt for Windows: $TESSARO_QT_PREFIX ($((SECONDS - start)) s)"
+TESSARO_GEOGRAPHICLIB_PREFIX="$(scripts/build-windows-geographiclib.sh | tail -1)"
+export TESSARO_GEOGRAPHICLIB_PREFIX
+echo "GeographicLib for Windows: $TESSARO_GEOGRAPHICLIB_PREFIX ($((SECONDS - start)) s)"
 
 dir="${TESSARO_WIN_BUILD_DIR:-build/windows}"
 cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64-qt.cmake" \
-      -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DTESSARO_WERROR=ON > /dev/null
+      -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON -DTESSARO_WERROR=ON -DTESSARO_GEOGRAPHICLIB=ON > /dev/null
 cmake --build "$dir" --parallel "${TESSARO_JOBS:-2}"
 echo "built ($((SECONDS - start)) s)"
 
