@@ -88,6 +88,7 @@ void TForm1::Serial1Message(TSerial*, std::string RxMessage) {
     lbNmea4->setText(fromWin1252(result.monitor[3]));
     sb->SetDetail(QString());
 
+    bool refused = false;
     if (const auto& fields = result.fields) {
         const bool start = fields->target == tessaro::kGpsStart;
         writeNumber(start ? edFmLatDeg : edToLatDeg, fields->latitude[0]);
@@ -100,9 +101,18 @@ void TForm1::Serial1Message(TSerial*, std::string RxMessage) {
         (start ? rgFmLon : rgToLon)->SetItemIndex(fields->longitudeIndex);
         (start ? edFmQth : edToQTH)->setText(fromWin1252(fields->locator));
         BitBtn1Click(nullptr);
+        // A Lat/Long page that refused the user's other point says why, and
+        // keeps saying it at every fix until the input is mended. (An empty
+        // destination locator of the QTH page is no such case: many use the
+        // Lat/Long page alone.)
+        const QString refusal = sb->SimpleText();
+        refused = !refusal.isEmpty();
         CalcQTHtoGeoClick(nullptr);
+        if (refused) {
+            sb->SetSimpleText(refusal);
+        }
     }
-    if (!result.status.empty()) {
+    if (!result.status.empty() && !refused) {
         sb->SetSimpleText(fromWin1252(result.status));
     }
     // The heading comes after the calculations, so the Car page above still

@@ -440,6 +440,9 @@ TEST_F(Pages, RefusedDestinationUnderGpsShowsNoFigures) {
     EXPECT_EQ(f.lbDist->text(), QString());
     EXPECT_EQ(f.lbBear->text(), QString());
     EXPECT_EQ(f.lbRelbear->text(), QString());
+    // The refusal stays in the status line; the fix does not talk over it.
+    EXPECT_TRUE(f.sb->SimpleText().contains(QLatin1String("error"), Qt::CaseInsensitive))
+        << qPrintable(f.sb->SimpleText());
     f.rgGpsTarget->SetItemIndex(2);
 }
 
