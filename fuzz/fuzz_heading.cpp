@@ -1,6 +1,6 @@
 // parseHeading against the C library's strtod, limited to the characters a
-// heading may hold, so that strtod's wider grammar (hex, "inf", "nan", other
-// blanks) never decides.
+// heading may hold (and a closing degree sign), so that strtod's wider grammar (hex, "inf", "nan",
+// other blanks) never decides.
 #include "FuzzCheck.h"
 #include "PageCalc.h"
 
@@ -27,6 +27,13 @@ bool referenceParse(std::string text, char separator, double& value, bool& tiny)
         return false;
     }
     text = text.substr(first, last - first + 1);
+    // One degree sign may close the number, as the GPS writes the heading.
+    if (text.back() == '\xB0') {
+        text.pop_back();
+    }
+    if (text.empty()) {
+        return false;
+    }
     const std::string allowed = std::string("0123456789+-eE") + separator;
     if (text.find_first_not_of(allowed) != std::string::npos) {
         return false;
