@@ -12,6 +12,7 @@
 // bench/receiver_logs.sh runs every log with a fix and sums the lines up.
 #include "Application.h"
 #include "Form1.h"
+#include "Gpsd.h"
 #include "MessageFraming.h"
 #include "Pty.h"
 #include "Serial4.h"
@@ -51,6 +52,8 @@
 
 namespace {
 
+using tessaro::test::freePort;
+using tessaro::test::loopback;
 using tessaro::test::waitUntil;
 
 std::string readFile(const std::string& path) {
@@ -62,20 +65,7 @@ std::string readFile(const std::string& path) {
 
 // ---- What the log holds ---------------------------------------------------
 
-// The text after `"key":` in one line of gpsd's JSON, up to "," or "}".
-std::string jsonValue(const std::string& line, const std::string& key) {
-    const std::string tag = "\"" + key + "\":";
-    const std::size_t at = line.find(tag);
-    if (at == std::string::npos) {
-        return {};
-    }
-    const std::size_t from = at + tag.size();
-    return line.substr(from, line.find_first_of(",}", from) - from);
-}
-
-struct Position {
-    double lat, lon;
-};
+using Position = tessaro::test::GpsdFix;
 
 struct LogFacts {
     std::string name;
@@ -149,22 +139,9 @@ LogFacts readLog(const std::string& path) {
         }
     }
 
-    std::istringstream chk(readFile(path + ".chk"));
-    for (std::string line; std::getline(chk, line);) {
-        if (jsonValue(line, "class") != "\"TPV\"" ||
-            std::atoi(jsonValue(line, "mode").c_str()) < 2) {
-            continue;
-        }
-        const std::string lat = jsonValue(line, "lat"), lon = jsonValue(line, "lon");
-        if (lat.empty() || lon.empty()) {
-            continue;
-        }
-        ++facts.gpsdFixes;
-        const std::string time = jsonValue(line, "time");
-        if (time.size() >= 20) {
-            facts.gpsdBySecond[time.substr(12, 8)].push_back(
-                {std::strtod(lat.c_str(), nullptr), std::strtod(lon.c_str(), nullptr)});
-        }
+    facts.gpsdBySecond = tessaro::test::gpsdFixesBySecond(readFile(path + ".chk"));
+    for (const auto& second : facts.gpsdBySecond) {
+        facts.gpsdFixes += static_cast<int>(second.second.size());
     }
     return facts;
 }
@@ -282,24 +259,6 @@ Outcome direct(const LogFacts& facts, const std::string& bytes) {
 }
 
 // ---- gpsd -------------------------------------------------------------------
-
-sockaddr_in loopback(int port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    return a;
-}
-
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a = loopback(0);
-    socklen_t size = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), size);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
 
 // gpsfake as tests/gps/GpsNetworkTest.cpp starts it (a process group of its
 // own, its own TMPDIR for its control socket), but replaying the log over and

@@ -2,6 +2,7 @@
 // on a private port, replaying the recording), and TCP peers that misbehave.
 #include "Form1.h"
 #include "GpsWindowFixture.h"
+#include "Gpsd.h"
 #include "Pty.h"
 #include "SerialSocket.h"
 #include "SerialTestSupport.h"
@@ -35,27 +36,10 @@
 
 namespace {
 
+using tessaro::test::freePort;
+using tessaro::test::loopback;
 using tessaro::test::runEventLoopFor;
 using tessaro::test::waitUntil;
-
-sockaddr_in loopback(int port) {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = htons(static_cast<std::uint16_t>(port));
-    return a;
-}
-
-// A port nobody listens on (just taken and given back).
-int freePort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a = loopback(0);
-    socklen_t size = sizeof a;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&a), size);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &size);
-    ::close(fd);
-    return ntohs(a.sin_port);
-}
 
 // A TCP sender of NMEA. The window connects anew after a loss, so the bytes
 // go to the first connection that takes them all; then it hangs up or stays.

@@ -3,6 +3,7 @@
 // the same bytes: every fix the intake gives must be where gpsd put the
 // receiver at that second.
 #include "GpsIntake.h"
+#include "Gpsd.h"
 #include "MessageFraming.h"
 
 #include <gtest/gtest.h>
@@ -27,43 +28,7 @@ std::string readFile(const std::string& path) {
     return text.str();
 }
 
-// The text after `"key":` in one JSON line of gpsd's output, up to the next
-// comma or brace; empty when the key is absent. gpsd writes flat objects
-// without spaces, which is all this has to read.
-std::string jsonValue(const std::string& line, const std::string& key) {
-    const std::string tag = "\"" + key + "\":";
-    const std::size_t at = line.find(tag);
-    if (at == std::string::npos) {
-        return {};
-    }
-    const std::size_t from = at + tag.size();
-    return line.substr(from, line.find_first_of(",}", from) - from);
-}
-
-struct Position {
-    double lat, lon; // decimal degrees, south and west negative
-};
-
-// gpsd's fixes (TPV of mode 2 or 3), by UTC time of day "hh:mm:ss" (a
-// fraction of a second cut, as the intake cuts it).
-std::map<std::string, std::vector<Position>> gpsdFixes(const std::string& chk) {
-    std::map<std::string, std::vector<Position>> fixes;
-    std::istringstream lines(chk);
-    for (std::string line; std::getline(lines, line);) {
-        if (jsonValue(line, "class") != "\"TPV\"" ||
-            std::atoi(jsonValue(line, "mode").c_str()) < 2) {
-            continue;
-        }
-        const std::string time = jsonValue(line, "time"); // "2021-01-20T22:53:08.000Z"
-        const std::string lat = jsonValue(line, "lat"), lon = jsonValue(line, "lon");
-        if (time.size() < 20 || lat.empty() || lon.empty()) {
-            continue;
-        }
-        fixes[time.substr(12, 8)].push_back(
-            {std::strtod(lat.c_str(), nullptr), std::strtod(lon.c_str(), nullptr)});
-    }
-    return fixes;
-}
+using Position = tessaro::test::GpsdFix;
 
 // The messages the serial layer hands to the intake: the log without gpsd's
 // comment lines (a receiver does not send them), framed from "$" to CR or LF
@@ -104,7 +69,7 @@ class ReceiverLogs : public testing::TestWithParam<ReceiverLog> {};
 
 TEST_P(ReceiverLogs, EveryFixIsWhereGpsdPutTheReceiverAtThatSecond) {
     const std::string file = receivers + GetParam().file;
-    const auto expected = gpsdFixes(readFile(file + ".chk"));
+    const auto expected = tessaro::test::gpsdFixesBySecond(readFile(file + ".chk"));
     ASSERT_FALSE(expected.empty()) << "gpsd found no fix in " << file;
 
     const std::string prefix = "New GPS data received at ";
