@@ -56,8 +56,13 @@ bool SettingsStore::contains(const char* name) const {
 
 QString SettingsStore::location() const {
 #ifdef _WIN32
-    // The registry path names the application's key; the values are in its group.
-    return m_settings->fileName() + QLatin1Char('\\') + QLatin1String(settings::kGroup);
+    // The registry path names the application's key; the values are in its
+    // group. Qt writes it with a leading backslash, which regedit does not.
+    QString key = m_settings->fileName();
+    if (key.startsWith(QLatin1Char('\\'))) {
+        key.remove(0, 1);
+    }
+    return key + QLatin1Char('\\') + QLatin1String(settings::kGroup);
 #else
     return m_settings->fileName();
 #endif
