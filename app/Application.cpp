@@ -1,4 +1,5 @@
 #include "Application.h"
+#include "ShownError.h"
 
 #include "Serial4.h"
 #include "Win1252.h"
@@ -108,8 +109,10 @@ void TApplication::runGuarded(const std::function<void()>& work) {
 }
 
 void TApplication::reportException(const std::exception& error) {
+    const auto* shown = dynamic_cast<const tessaro::ShownError*>(&error);
     presentError(QStringLiteral("Tessaro"),
-                 tessaro::withFullStop(tessaro::exceptionText(error.what())));
+                 tessaro::withFullStop(shown != nullptr ? shown->text()
+                                                        : tessaro::exceptionText(error.what())));
 }
 
 TApplication::ErrorPresenter TApplication::setErrorPresenter(ErrorPresenter replacement) {

@@ -6,6 +6,7 @@
 #include "GreatCircle.h"
 #include "PageCalc.h"
 #include "QTH.h"
+#include "ShownError.h"
 #include "Widgets.h"
 #include "Win1252.h"
 
@@ -287,8 +288,8 @@ void TForm1::btEnterCurrHeadClick(QObject* /*Sender*/) {
         // closes, the focus comes back here with the text ready to be typed over.
         edCurrHead->setFocus(Qt::OtherFocusReason);
         edCurrHead->selectAll();
-        throw std::runtime_error("'" + tessaro::toWin1252(text) +
-                                 "' ist kein g\xFCltiger Gleitkommawert");
+        throw tessaro::ShownError(
+            tr("'%1' is not a number: the heading stays as it was").arg(text));
     }
     currentHeading = *heading;
     edCurrHead->setSelection(0, 10);

@@ -6,6 +6,7 @@
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QLineEdit>
+#include <QSaveFile>
 #include <QSettings>
 #include <algorithm>
 #include <functional>
@@ -15,18 +16,18 @@
 namespace tessaro {
 namespace {
 
-std::string errorText(const char* pattern, const char* name) {
-    std::string text(pattern);
-    text.replace(text.find("%s"), 2, name);
-    return text;
-}
+// The messages' translation context.
+class SettingsText {
+    Q_DECLARE_TR_FUNCTIONS(Settings)
+};
 
 [[noreturn]] void cannotRead(const char* name) {
-    throw SettingsError(errorText("Konnte Daten f\xFCr '%s' nicht holen", name));
+    throw SettingsError(SettingsText::tr("Cannot read the value '%1'").arg(QLatin1String(name)));
 }
 
 [[noreturn]] void wrongType(const char* name) {
-    throw SettingsError(errorText("Ung\xFCltiger Datentyp f\xFCr '%s'", name));
+    throw SettingsError(
+        SettingsText::tr("The value '%1' has the wrong type").arg(QLatin1String(name)));
 }
 
 } // namespace
@@ -123,16 +124,12 @@ bool SettingsStore::readBool(const char* name) const {
 }
 
 void SettingsStore::writeString(const char* name, const QString& value) {
-    if (m_firstWritten.empty()) {
-        m_firstWritten = name;
-    }
+    m_written << QLatin1String(name);
     m_settings->setValue(QLatin1String(name), value);
 }
 
 void SettingsStore::writeInteger(const char* name, std::int32_t value) {
-    if (m_firstWritten.empty()) {
-        m_firstWritten = name;
-    }
+    m_written << QLatin1String(name);
     m_settings->setValue(QLatin1String(name), static_cast<int>(value));
 }
 
@@ -144,9 +141,26 @@ void SettingsStore::flush() {
     m_settings->sync();
     // A malformed old file only sets FormatError; the write itself fails with AccessError.
     if (m_settings->status() == QSettings::AccessError) {
-        throw SettingsError(errorText("Konnte Daten f\xFCr '%s' nicht setzen",
-                                      m_firstWritten.empty() ? "" : m_firstWritten.c_str()));
+        throw SettingsError(
+            SettingsText::tr("Tessaro could not store its settings in %1 (%2). "
+                             "Not stored: %3. The settings stored before are kept")
+                .arg(location(), writeFailureReason(), m_written.join(QStringLiteral(", "))));
     }
+}
+
+// QSettings does not say why a write failed; a trial write at the same place
+// does (the file itself is left alone).
+QString SettingsStore::writeFailureReason() const {
+#ifdef _WIN32
+    return SettingsText::tr("the registry refused the write");
+#else
+    QSaveFile trial(m_settings->fileName());
+    if (!trial.open(QIODevice::WriteOnly)) {
+        return trial.errorString();
+    }
+    trial.cancelWriting();
+    return SettingsText::tr("the system gave no reason");
+#endif
 }
 
 } // namespace tessaro
@@ -154,6 +168,7 @@ void SettingsStore::flush() {
 namespace key = tessaro::settings;
 using tessaro::SettingsError;
 using tessaro::SettingsStore;
+using tessaro::SettingsText;
 
 namespace {
 
@@ -233,15 +248,11 @@ std::vector<StoredValue> storedValues(TForm1& f) {
     return values;
 }
 
-QString tr(const char* text) {
-    return QCoreApplication::translate("Settings", text);
-}
-
 // Why a stored value cannot be used, or an empty text when it can; `read`
 // then holds it.
 QString problemWith(const SettingsStore& store, const StoredValue& value, QVariant& read) {
     if (!store.contains(value.name)) {
-        return tr("missing");
+        return SettingsText::tr("missing");
     }
     // A damaged line can be a megabyte long: the message shows its start.
     QString raw = store.rawText(value.name);
@@ -255,12 +266,12 @@ QString problemWith(const SettingsStore& store, const StoredValue& value, QVaria
             read = store.readInteger(value.name);
         }
     } catch (const SettingsError&) {
-        return value.field != nullptr ? tr("\"%1\" is not a plain text").arg(raw)
-                                      : tr("\"%1\" is not a whole number").arg(raw);
+        return value.field != nullptr ? SettingsText::tr("\"%1\" is not a plain text").arg(raw)
+                                      : SettingsText::tr("\"%1\" is not a whole number").arg(raw);
     }
     if (value.field != nullptr) {
         if (read.toString().size() > value.field->maxLength()) {
-            return tr("\"%1\" is longer than its field (%2 characters)")
+            return SettingsText::tr("\"%1\" is longer than its field (%2 characters)")
                 .arg(raw)
                 .arg(value.field->maxLength());
         }
@@ -268,7 +279,10 @@ QString problemWith(const SettingsStore& store, const StoredValue& value, QVaria
     }
     const std::int32_t number = read.toInt();
     if (number < value.lowest || number > value.highest) {
-        return tr("%1 is not between %2 and %3").arg(number).arg(value.lowest).arg(value.highest);
+        return SettingsText::tr("%1 is not between %2 and %3")
+            .arg(number)
+            .arg(value.lowest)
+            .arg(value.highest);
     }
     return {};
 }
@@ -302,9 +316,10 @@ bool TForm1::LoadSettings() {
     eightDigits = numDigitsIndex != 0;
     if (!replaced.isEmpty()) {
         settingsReport =
-            tr("Some settings in %1 could not be used:\n\n%2\n\n"
-               "These start with their first-start values; all other settings are kept. "
-               "When Tessaro ends, the values shown are stored.")
+            SettingsText::tr(
+                "Some settings in %1 could not be used:\n\n%2\n\n"
+                "These start with their first-start values; all other settings are kept. "
+                "When Tessaro ends, the values shown are stored.")
                 .arg(store.location(), replaced.join(QLatin1Char('\n')));
     }
     return true;

@@ -6,11 +6,12 @@
 // written back, so that a second copy's values survive.
 #pragma once
 
+#include "ShownError.h"
+
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 #include <memory>
-#include <stdexcept>
-#include <string>
 
 class QSettings;
 
@@ -47,10 +48,9 @@ inline constexpr char kDistanceMethod[] = "distmethod";
 inline constexpr char kShowCarPage[] = "showcar";
 } // namespace settings
 
-// Text in Windows-1252, like every core text.
-class SettingsError : public std::runtime_error {
+class SettingsError : public ShownError {
 public:
-    using std::runtime_error::runtime_error;
+    using ShownError::ShownError;
 };
 
 class SettingsStore {
@@ -80,12 +80,15 @@ public:
     void writeBool(const char* name, bool value);
     // Puts the written values into the store at once (QSettings replaces the
     // file atomically, so a failure leaves the previous contents whole).
-    // Failure names the first value written: none of them reached the store.
+    // Failure names the store, the system's reason and every value written:
+    // none of them reached the store.
     void flush();
 
 private:
+    QString writeFailureReason() const;
+
     std::unique_ptr<QSettings> m_settings;
-    std::string m_firstWritten;
+    QStringList m_written;
 };
 
 } // namespace tessaro

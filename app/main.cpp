@@ -3,10 +3,13 @@
 // a closed terminal or Ctrl+C ends the loop as Exit does.
 #include "Application.h"
 #include "Form1.h"
+#include "Translations.h"
 
 int main(int argc, char* argv[]) {
     TApplication app(argc, argv);
     app.closeWindowsOnSignals();
+    // German messages where the system's language is German; English otherwise.
+    tessaro::useLanguage(QLocale::system());
     // Lets Wayland compositors match the window to its launcher and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.veltmark_soft.tessaro"));
     TForm1 form;

@@ -40,7 +40,7 @@ target_compile_definitions(tessaro_window PRIVATE
     TESSARO_VERSION_PATCH=${TESSARO_VERSION_PATCH} TESSARO_VERSION_TWEAK=${TESSARO_VERSION_TWEAK})
 
 add_executable(tessaro WIN32 ${CMAKE_CURRENT_LIST_DIR}/main.cpp)
-target_link_libraries(tessaro PRIVATE tessaro_window)
+target_link_libraries(tessaro PRIVATE tessaro_window tessaro_translations)
 # The pictures are an object library: linked directly, so their initialiser stays.
 if(TARGET tessaro_resources)
     target_link_libraries(tessaro PRIVATE tessaro_resources)

@@ -173,9 +173,9 @@ void TForm1::OpenGpsPort() {
     } catch (const std::exception&) {
         // Ordinary failures arrive through OnError; this is for anything the
         // component raises instead. The box says so and the port stays closed.
-        TApplication::presentError(QStringLiteral("Fehler"),
-                                   QStringLiteral("COM%1: not valid or in use.\rCheck hardware, "
-                                                  "re-run Setup.")
+        TApplication::presentError(tr("Error"),
+                                   tr("COM%1: not valid or in use; no GPS data is read.\r"
+                                      "Check the hardware, or choose another port.")
                                        .arg(comPortIndex + 1));
         Serial1->SetActive(false);
     }

@@ -2,6 +2,7 @@
 
 #include "PortMap.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 
 #include <algorithm>
@@ -16,9 +17,6 @@ namespace {
 constexpr std::array<std::int32_t, 15> validBaudrates = {110,   300,   600,    1200,   2400,
                                                          4800,  9600,  14400,  19200,  38400,
                                                          56000, 57600, 115200, 128000, 256000};
-
-// The caption of every box the component shows.
-const char* const errorCaption = "Fehler";
 
 // Flow control characters (DC1, DC3) and the stand-in for a byte received
 // with a parity error.
@@ -47,7 +45,9 @@ SerialErrorBox& errorBox() {
 }
 
 void showErrorBox(const std::string& text) {
-    errorBox()(QString::fromLatin1(errorCaption), QString::fromLocal8Bit(text.c_str()));
+    // The caption of every box the component shows.
+    errorBox()(QCoreApplication::translate("TSerial", "Error"),
+               QString::fromLocal8Bit(text.c_str()));
 }
 
 } // namespace

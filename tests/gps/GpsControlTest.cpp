@@ -178,8 +178,9 @@ TEST_F(GpsControl, ARaisingComponentGetsTheBoxAndThePortStaysClosed) {
         f.rgGpsTarget->SetItemIndex(0);
     });
     // One box: the error went no further.
-    EXPECT_EQ(boxes, QStringList{QStringLiteral(
-                         "Fehler|COM2: not valid or in use.\rCheck hardware, re-run Setup.")});
+    EXPECT_EQ(boxes,
+              QStringList{QStringLiteral("Error|COM2: not valid or in use; no GPS data is read.\r"
+                                         "Check the hardware, or choose another port.")});
     EXPECT_FALSE(f.Serial1->Active());
     EXPECT_FALSE(fake->isOpen());
     EXPECT_EQ(f.gpsTarget, 0);
@@ -188,7 +189,7 @@ TEST_F(GpsControl, ARaisingComponentGetsTheBoxAndThePortStaysClosed) {
 // The serial component's own boxes take the application's one way too.
 TEST_F(GpsControl, SerialComponentBoxesReachTheApplicationsPresenter) {
     const QStringList boxes = boxesOf([] { TSerial().SetBaudrate(12345); });
-    EXPECT_EQ(boxes, QStringList{QStringLiteral("Fehler|Baudrate is not valid")});
+    EXPECT_EQ(boxes, QStringList{QStringLiteral("Error|Baudrate is not valid")});
 }
 
 TEST_F(GpsControl, ComDeviceSettingsNameThePortsAndAreNeverWritten) {

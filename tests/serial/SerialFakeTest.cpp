@@ -235,7 +235,7 @@ TEST_F(SerialFake, BaudrateValidation) {
         EXPECT_EQ(serial->Baudrate(), 9600) << rate;
     }
     ASSERT_EQ(boxes.shown.size(), 4u);
-    EXPECT_EQ(boxes.shown[0].first, "Fehler");
+    EXPECT_EQ(boxes.shown[0].first, "Error");
     EXPECT_EQ(boxes.shown[0].second, "Baudrate is not valid");
     EXPECT_EQ(serial->ErrorCode(), 0);
     EXPECT_TRUE(errors.empty()) << "NotifyErrors is not consulted";
@@ -388,7 +388,7 @@ TEST_F(SerialFake, NotifyErrorsChoosesTheReport) {
         serial->SetNotifyErrors(neDialog);
         serial->SetActive(true);
         ASSERT_EQ(boxes.shown.size(), 1u);
-        EXPECT_EQ(boxes.shown[0].first, "Fehler");
+        EXPECT_EQ(boxes.shown[0].first, "Error");
         EXPECT_EQ(boxes.shown[0].second, TSerial::ErrorText(EIO));
         EXPECT_TRUE(errors.empty());
 
