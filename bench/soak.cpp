@@ -109,6 +109,8 @@ int main(int argc, char** argv) {
     std::printf("RSS after 10 %%          %10ld kB\n", r.rssWarmKb);
     std::printf("RSS at the end          %10ld kB\n", r.rssEndKb);
     std::printf("growth after warm-up    %10ld kB (limit %ld kB)\n", growth, rssGrowthLimitKb);
+    std::printf("heap after 10 %% -> 90 %% %10lld -> %lld bytes\n", r.heapWarmBytes,
+                r.heapEndBytes);
 
     const bool ok = r.ok() && errorBoxes == 0 && growth <= rssGrowthLimitKb;
     std::printf("\nresult: %s\n", ok ? "PASS" : "FAIL");

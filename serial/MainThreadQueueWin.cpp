@@ -14,9 +14,10 @@ namespace tessaro {
 
 MainThreadQueue::MainThreadQueue(QObject* parent) : QObject(parent) {
     m_wakeEvent = ::CreateEventA(nullptr, FALSE, FALSE, nullptr);
-    if (!m_wakeEvent)
+    if (!m_wakeEvent) {
         throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(),
                                 "CreateEvent");
+    }
     m_notifier = new QWinEventNotifier(m_wakeEvent, this);
     // Queued: the notifier renews its wait only after its signal returns, so a
     // handler that throws out of a direct call would leave it deaf for good.

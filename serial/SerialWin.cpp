@@ -58,8 +58,9 @@ public:
     explicit Event(bool manualReset)
         : m_handle(::CreateEventA(nullptr, manualReset, FALSE, nullptr)) {}
     ~Event() {
-        if (m_handle)
+        if (m_handle) {
             ::CloseHandle(m_handle);
+        }
     }
     Event(const Event&) = delete;
     Event& operator=(const Event&) = delete;
@@ -110,19 +111,22 @@ public:
 
     int waitEvents(std::uint32_t& occurred) override {
         occurred = 0;
-        if (m_sampled)
+        if (m_sampled) {
             return sampleEvents(occurred);
+        }
         for (;;) {
             {
                 std::lock_guard<std::mutex> lock(m_mutex);
-                if (m_handle == INVALID_HANDLE_VALUE)
+                if (m_handle == INVALID_HANDLE_VALUE) {
                     return 0;
+                }
                 if (!m_waitPending) {
                     m_events = 0;
                     ::ResetEvent(m_waitDone.get());
                     if (!::WaitCommEvent(m_handle, &m_events, &m_waitOv)) {
-                        if (::GetLastError() != ERROR_IO_PENDING)
+                        if (::GetLastError() != ERROR_IO_PENDING) {
                             return lastError();
+                        }
                         m_waitPending = true;
                     }
                 }
@@ -131,47 +135,55 @@ public:
             const DWORD which = ::WaitForMultipleObjects(2, handles, FALSE, INFINITE);
             std::lock_guard<std::mutex> lock(m_mutex);
             // Closed meanwhile: close() has collected the pending wait.
-            if (m_handle == INVALID_HANDLE_VALUE)
+            if (m_handle == INVALID_HANDLE_VALUE) {
                 return 0;
+            }
             if (which == WAIT_OBJECT_0 + 1) {
                 // Woken for a new mask: wait on, unless the events are off.
-                if (m_mask != 0)
+                if (m_mask != 0) {
                     continue;
+                }
                 cancelWait();
                 return 0;
             }
-            if (which != WAIT_OBJECT_0)
+            if (which != WAIT_OBJECT_0) {
                 return lastError();
+            }
             int rc = 0;
             if (m_waitPending) {
                 DWORD unused = 0;
-                if (!::GetOverlappedResult(m_handle, &m_waitOv, &unused, FALSE))
+                if (!::GetOverlappedResult(m_handle, &m_waitOv, &unused, FALSE)) {
                     rc = lastError();
+                }
                 m_waitPending = false;
             }
             // Our own cancels never get here, so an aborted wait is the
             // driver's failure: reported, not retried at once in a loop.
-            if (rc != 0)
+            if (rc != 0) {
                 return rc;
+            }
             occurred = m_events & m_mask;
-            if (occurred != 0 || m_mask == 0)
+            if (occurred != 0 || m_mask == 0) {
                 return 0;
+            }
         }
     }
 
     int modemStatus(std::uint32_t& bits) override {
         DWORD status = 0;
         const int rc = call([&](HANDLE h) { return ::GetCommModemStatus(h, &status); });
-        if (rc == 0)
+        if (rc == 0) {
             bits = status;
+        }
         return rc;
     }
 
     int readByte(unsigned char& byte, int& count) override {
         count = 0;
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_handle == INVALID_HANDLE_VALUE)
+        if (m_handle == INVALID_HANDLE_VALUE) {
             return 0;
+        }
         DWORD got = 0;
         m_readOv.Offset = 0;
         m_readOv.OffsetHigh = 0;
@@ -179,8 +191,9 @@ public:
         // Into a member, not the caller's byte: a read still pending after the
         // time-out is cancelled, but until then the driver owns the buffer.
         if (!::ReadFile(m_handle, &m_readBuffer, 1, &got, &m_readOv)) {
-            if (::GetLastError() != ERROR_IO_PENDING)
+            if (::GetLastError() != ERROR_IO_PENDING) {
                 return 0;
+            }
             const DWORD waited = ::WaitForSingleObject(m_readDone.get(), readWaitMs);
             if (waited != WAIT_OBJECT_0 && waited != WAIT_TIMEOUT) {
                 const int rc = lastError();
@@ -188,17 +201,20 @@ public:
                 (void)::GetOverlappedResult(m_handle, &m_readOv, &got, TRUE);
                 return rc;
             }
-            if (waited == WAIT_TIMEOUT)
+            if (waited == WAIT_TIMEOUT) {
                 ::CancelIoEx(m_handle, &m_readOv);
+            }
             // A byte that arrived while the cancel was on its way is kept.
-            if (!::GetOverlappedResult(m_handle, &m_readOv, &got, TRUE))
+            if (!::GetOverlappedResult(m_handle, &m_readOv, &got, TRUE)) {
                 got = 0;
+            }
         }
         if (got == 1) {
             byte = m_readBuffer;
             count = 1;
-            if (m_seenQueued > 0)
+            if (m_seenQueued > 0) {
                 --m_seenQueued;
+            }
         }
         return 0;
     }
@@ -222,12 +238,14 @@ public:
         int rc = 0;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_handle == INVALID_HANDLE_VALUE)
+            if (m_handle == INVALID_HANDLE_VALUE) {
                 return 0;
+            }
             // The overlapped record must be free before the handle goes.
             cancelWait();
-            if (!::CloseHandle(m_handle))
+            if (!::CloseHandle(m_handle)) {
                 rc = lastError();
+            }
             m_handle = INVALID_HANDLE_VALUE;
         }
         ::SetEvent(m_wake.get());
@@ -242,13 +260,15 @@ private:
         for (;;) {
             const bool woken = ::WaitForSingleObject(m_wake.get(), queueSampleMs) == WAIT_OBJECT_0;
             std::lock_guard<std::mutex> lock(m_mutex);
-            if (m_handle == INVALID_HANDLE_VALUE || (woken && m_mask == 0))
+            if (m_handle == INVALID_HANDLE_VALUE || (woken && m_mask == 0)) {
                 return 0;
+            }
             COMSTAT status{};
             DWORD errors = 0;
             // Fails once the device has gone.
-            if (!::ClearCommError(m_handle, &errors, &status))
+            if (!::ClearCommError(m_handle, &errors, &status)) {
                 return lastError();
+            }
             const bool arrived = status.cbInQue > m_seenQueued;
             m_seenQueued = status.cbInQue;
             if (arrived && (m_mask & evRxChar)) {
@@ -261,15 +281,17 @@ private:
     // Runs one call on the open handle; 0 or the error code of its failure.
     template <class Call> int call(Call&& fn) {
         std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_handle == INVALID_HANDLE_VALUE)
+        if (m_handle == INVALID_HANDLE_VALUE) {
             return ERROR_INVALID_HANDLE;
+        }
         return fn(m_handle) ? 0 : lastError();
     }
 
     // With m_mutex held.
     void cancelWait() {
-        if (!m_waitPending)
+        if (!m_waitPending) {
             return;
+        }
         DWORD unused = 0;
         ::CancelIoEx(m_handle, &m_waitOv);
         (void)::GetOverlappedResult(m_handle, &m_waitOv, &unused, TRUE);

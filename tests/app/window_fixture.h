@@ -59,12 +59,14 @@ protected:
         store.remove(QString());
         for (const QByteArray& line : lines.split('\n')) {
             const int equals = line.indexOf('=');
-            if (equals <= 0)
+            if (equals <= 0) {
                 continue;
+            }
             const QString text = QString::fromUtf8(line.mid(equals + 1));
             QStringList items = text.split(QLatin1Char(','));
-            for (QString& item : items)
+            for (QString& item : items) {
                 item = item.trimmed();
+            }
             store.setValue(QStringLiteral("v1/") + QString::fromUtf8(line.left(equals)),
                            items.size() > 1 ? QVariant(items) : QVariant(text));
         }

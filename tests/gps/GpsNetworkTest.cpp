@@ -89,29 +89,39 @@ struct Peer {
 struct GpsFake {
     pid_t pid = -1;
     int port = 0;
+    int gate = -1; // gpsfake's input when it waits for a line before each sentence
 
     // `tmpdir` is the test's own: gpsfake names its control socket by its
     // pid in TMPDIR, and one left by a killed run whose pid comes round again
-    // would pass for its gpsd's, so that the device is never added.
-    bool start(const std::string& log, bool once, const std::string& tmpdir) {
+    // would pass for its gpsd's, so that the device is never added. `gated`:
+    // each sentence waits for a line on gpsfake's input (release()).
+    bool start(const std::string& log, bool once, const std::string& tmpdir, bool gated = false) {
         const std::string p = std::to_string(port);
+        int lines[2] = {-1, -1};
+        if (gated && ::pipe2(lines, O_CLOEXEC) != 0) {
+            return false;
+        }
         pid = ::fork();
         if (pid == 0) {
             ::setpgid(0, 0);
             ::setenv("TMPDIR", tmpdir.c_str(), 1);
             const int quiet = ::open("/dev/null", O_WRONLY);
+            ::dup2(gated ? lines[0] : quiet, 0);
             ::dup2(quiet, 1);
             ::dup2(quiet, 2);
-            // -n: gpsd keeps the device open, as a system gpsd does. A single
-            // replay is spread over about 24 s: on a loaded machine the window
-            // may connect seconds after gpsd starts sending, and must still
-            // see the recording's end.
+            // -n: gpsd keeps the device open, as a system gpsd does.
+            // -i: gpsfake asks before each sentence, so it sends nothing
+            // until the window is there.
             ::execlp("gpsfake", "gpsfake", "-q", "-n", "-P", p.c_str(), "-c",
-                     once ? "0.01" : "0.001", once ? "-1" : "-q", log.c_str(),
+                     once ? "0.01" : "0.001", once ? "-1" : "-q", gated ? "-i" : "-q", log.c_str(),
                      static_cast<char*>(nullptr));
             ::_exit(127);
         }
         ::setpgid(pid, pid);
+        if (gated) {
+            ::close(lines[0]);
+            gate = lines[1];
+        }
         // Ready once gpsd answers and has the fake device; false when gpsfake
         // gave up (no gpsd, no pseudo-terminals).
         int status = 0;
@@ -121,6 +131,17 @@ struct GpsFake {
             pid = -1;
         }
         return pid > 0;
+    }
+    // Lets gpsfake send `sentences` more, each after its cycle.
+    void release(std::size_t sentences) {
+        const std::string answers(sentences, '\n');
+        for (std::size_t sent = 0; sent < answers.size();) {
+            const ssize_t n = ::write(gate, answers.data() + sent, answers.size() - sent);
+            if (n <= 0) {
+                break;
+            }
+            sent += static_cast<std::size_t>(n);
+        }
     }
     // The device gpsd has (gpsfake's pseudo-terminal), as gpsd names it.
     std::string device() const {
@@ -150,6 +171,10 @@ struct GpsFake {
             ::waitpid(pid, nullptr, 0);
         }
         pid = -1;
+        if (gate >= 0) {
+            ::close(gate);
+        }
+        gate = -1;
     }
     ~GpsFake() { stop(); }
 };
@@ -164,17 +189,17 @@ protected:
                 f.edFmLonSec->text(), f.edFmQth->text(),    f.lbNmea4->text()};
     }
     // gpsd on a private port, fed `nmea` once or over and over.
-    void startGpsd(GpsFake& gpsd, const std::string& nmea, bool once) {
+    void startGpsd(GpsFake& gpsd, const std::string& nmea, bool once, bool gated = false) {
         const std::string log = m_dir.path().toStdString() + "/replay.nmea";
         std::ofstream(log, std::ios::binary) << nmea;
-        replayThroughGpsd(gpsd, log, once);
+        replayThroughGpsd(gpsd, log, once, gated);
     }
     // The same with a recording in gpsd's log format (binary packets too).
-    void replayThroughGpsd(GpsFake& gpsd, const std::string& log, bool once) {
+    void replayThroughGpsd(GpsFake& gpsd, const std::string& log, bool once, bool gated = false) {
         gpsd.port = gpsd.port ? gpsd.port : freePort();
         const QString tmpdir = m_dir.path() + QStringLiteral("/gpsfake-%1").arg(++m_starts);
         ASSERT_TRUE(QDir().mkpath(tmpdir));
-        if (!gpsd.start(log, once, tmpdir.toStdString())) {
+        if (!gpsd.start(log, once, tmpdir.toStdString(), gated)) {
             GTEST_SKIP() << "gpsd could not start through gpsfake (install gpsd and gpsd-clients)";
         }
         ASSERT_FALSE(gpsd.device().empty()) << "gpsd did not take the log's device in 30 s";
@@ -182,11 +207,45 @@ protected:
     int m_starts = 0;
 };
 
-std::string recording() {
+// From each receiver's recording its first and its last sentence, in order:
+// every receiver passes, and at gpsfake's pace the replay takes about a second.
+std::string excerpt() {
     std::ifstream in(TESSARO_TEST_DATA_DIR "/nmea/gll-real.nmea", std::ios::binary);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::string text, first, last;
+    const auto endGroup = [&] {
+        text += first + (last.empty() ? "" : last);
+        first.clear();
+        last.clear();
+    };
+    for (std::string line; std::getline(in, line);) {
+        line += '\n';
+        if (line[0] == '#') {
+            endGroup();
+        } else if (first.empty()) {
+            first = line;
+        } else {
+            last = line;
+        }
+    }
+    endGroup();
+    return text;
+}
+
+// Whether a TCP connection to `port` on the loopback is up: the window's,
+// the only client of a private gpsd.
+bool connectedTo(int port) {
+    std::ifstream tcp("/proc/net/tcp");
+    char remote[16];
+    std::snprintf(remote, sizeof remote, "0100007F:%04X", static_cast<unsigned>(port));
+    for (std::string line; std::getline(tcp, line);) {
+        std::istringstream fields(line);
+        std::string slot, local, peer, state;
+        fields >> slot >> local >> peer >> state;
+        if (peer == remote && state == "01") {
+            return true;
+        }
+    }
+    return false;
 }
 
 // The last sentence of an NMEA text as the monitor shows it.
@@ -201,7 +260,7 @@ TEST_F(GpsNetwork, GpsdReplayEndsOnTheSameFixAsThePtyAndSurvivesARestart) {
     auto pty = std::make_unique<tessaro::test::PseudoTerminal>();
     ASSERT_TRUE(pty->ok()) << pty->error();
     startUsing(pty->path());
-    const std::string all = recording();
+    const std::string all = excerpt();
     // Written as the window reads, until the monitor shows the recording's last line.
     const QString last = lastLine(all);
     std::size_t sent = 0;
@@ -217,16 +276,18 @@ TEST_F(GpsNetwork, GpsdReplayEndsOnTheSameFixAsThePtyAndSurvivesARestart) {
     m_form.reset();
     pty.reset();
 
-    // The same recording through gpsd.
+    // The same through gpsd, sent once the window is connected.
     GpsFake gpsd;
-    startGpsd(gpsd, all, true);
+    startGpsd(gpsd, all, true, true);
     if (IsSkipped() || HasFatalFailure()) {
         return;
     }
     const std::string url = "gpsd://127.0.0.1:" + std::to_string(gpsd.port);
     TForm1& f = startUsing(url);
     EXPECT_EQ(f.rgComport->Button(0)->toolTip(), QString::fromStdString(url));
-    EXPECT_TRUE(waitUntil([&] { return shownFix() == direct; }, 90000))
+    ASSERT_TRUE(waitUntil([&] { return connectedTo(gpsd.port); }, 30000));
+    gpsd.release(static_cast<std::size_t>(std::count(all.begin(), all.end(), '\n')) + 1);
+    EXPECT_TRUE(waitUntil([&] { return shownFix() == direct; }, 30000))
         << qPrintable(shownFix().join(QLatin1Char('|')) + "\n" + direct.join(QLatin1Char('|')));
 
     // gpsd stopped: a line error with the reason, retried at a steady pace.

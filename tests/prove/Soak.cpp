@@ -18,6 +18,7 @@
 #include <QTimer>
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -124,6 +125,11 @@ const char* kindName(ItemKind kind) {
 
 long residentKb() {
     return readStatusKb("VmRSS:");
+}
+
+long long heapInUseBytes() {
+    const struct mallinfo2 heap = ::mallinfo2();
+    return static_cast<long long>(heap.uordblks + heap.hblkhd);
 }
 
 ItemKind SoakStream::kind(std::uint64_t i) const {
@@ -406,6 +412,10 @@ SoakResult runSoak(const SoakOptions& options) {
         if (!warm && cursor >= options.items / 10) {
             warm = true;
             result.rssWarmKb = residentKb();
+            result.heapWarmBytes = heapInUseBytes();
+        }
+        if (result.heapEndBytes == 0 && cursor >= options.items - options.items / 10) {
+            result.heapEndBytes = heapInUseBytes();
         }
     };
     form->Serial1->OnError = [&](TSerial* sender) {

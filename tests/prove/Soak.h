@@ -78,6 +78,10 @@ struct SoakResult {
     long rssStartKb = 0;   // window open, nothing sent
     long rssWarmKb = 0;    // after 10 % of the items were handled
     long rssEndKb = 0;
+    // Bytes the heap hands out (malloc's own count), after 10 % and after 90 %
+    // of the items were handled: the writer is busy at both.
+    long long heapWarmBytes = 0;
+    long long heapEndBytes = 0;
     unsigned errorsShown = 0; // "Serial I/O Error..." seen (must stay 0)
 
     bool ok() const {
@@ -89,6 +93,7 @@ struct SoakResult {
 // Needs a QApplication on the calling thread, which becomes the window thread.
 SoakResult runSoak(const SoakOptions& options);
 
-long residentKb(); // VmRSS of this process
+long residentKb();          // VmRSS of this process
+long long heapInUseBytes(); // allocated and not freed, small and large blocks
 
 } // namespace tessaro::prove

@@ -110,8 +110,9 @@ TEST_F(SerialCom, MissingPortIsReportedWithTheSystemsText) {
 }
 
 TEST_F(SerialCom, SecondOpenerIsKeptOut) {
-    if (underWine())
+    if (underWine()) {
         GTEST_SKIP() << "wine does not enforce a COM port's exclusive open";
+    }
     serial->SetActive(true);
     auto second = makeSerial();
     second->SetActive(true);

@@ -1,13 +1,15 @@
 // What the gpsd tests and the receiver-log measurement share: gpsd's own
 // decoding of a regression log (the .chk beside it, one flat JSON object a
-// line), and a free port on the loopback for gpsfake or a TCP sender.
-// POSIX only, like gpsd.
+// line), and, POSIX only like gpsd, a free port on the loopback for gpsfake
+// or a TCP sender.
 #pragma once
 
+#ifndef _WIN32
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <cstdint>
 #include <cstdlib>
@@ -56,6 +58,7 @@ inline std::map<std::string, std::vector<GpsdFix>> gpsdFixesBySecond(const std::
     return fixes;
 }
 
+#ifndef _WIN32
 inline sockaddr_in loopback(int port) {
     sockaddr_in a{};
     a.sin_family = AF_INET;
@@ -74,5 +77,6 @@ inline int freePort() {
     ::close(fd);
     return ntohs(a.sin_port);
 }
+#endif
 
 } // namespace tessaro::test
