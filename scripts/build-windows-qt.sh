@@ -42,7 +42,8 @@ dpkg-source --no-check -x qt6-base_*.dsc src >/dev/null
 jobs="${TESSARO_JOBS:-2}"
 mkdir build
 cd build
-# Only what a Widgets program and its tests need. DirectWrite 3 without Direct2D fails to
+# Only what a Widgets program and its tests need, and Qt Network for the UDP locator
+# server (no TLS: nothing here speaks it). DirectWrite 3 without Direct2D fails to
 # link in 6.4.2, so fonts go through GDI; Debian's source drops wintab, hence no tablets.
 cmake -G Ninja ../src \
     -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
@@ -55,7 +56,8 @@ cmake -G Ninja ../src \
     -DFEATURE_static_runtime=ON \
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
     -DFEATURE_gui=ON -DFEATURE_widgets=ON -DFEATURE_testlib=ON \
-    -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_xml=OFF -DFEATURE_dbus=OFF \
+    -DFEATURE_sql=OFF -DFEATURE_network=ON -DINPUT_openssl=no -DFEATURE_ssl=OFF
+    -DFEATURE_xml=OFF -DFEATURE_dbus=OFF \
     -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_vulkan=OFF -DFEATURE_printsupport=OFF \
     -DFEATURE_concurrent=OFF -DFEATURE_icu=OFF -DFEATURE_glib=OFF \
     -DFEATURE_freetype=OFF -DFEATURE_fontconfig=OFF -DFEATURE_harfbuzz=ON \
