@@ -1,10 +1,11 @@
 // TForm1: the construction glue around Form1.ui (what Designer cannot say),
 // the first activation, the Setup handlers, keys and closing. The page
-// calculations live in FormPages.cpp, the GPS handlers in gps/, the settings
-// in Settings.cpp.
+// calculations live in FormPages.cpp, the GPS handlers in FormGps.cpp, the
+// settings in FormSettings.cpp.
 #include "Form1.h"
 
 #include "Application.h"
+#include "GpsSource.h"
 #include "GreatCircle.h"
 
 #include "HelpText.h"
@@ -101,7 +102,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
             tessaro::captionForScreenReaders(label, caption.toString());
         }
     }
-    createSerial();
+    createGpsSource();
     bindHandlers();
     // The long path is a great-circle figure: its rows show with it only.
     for (QLabel* longPath : {lbLongCaption, lbLong, lbLongCaption2, lbLong2}) {
@@ -127,6 +128,9 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
 }
 
 TForm1::~TForm1() {
+    // The source outlives the controls (a child made after them), and its
+    // port's close may still report: nothing of the window hears it.
+    QObject::disconnect(gps, nullptr, this, nullptr);
     if (Form1 == this) {
         Form1 = nullptr;
     }
@@ -282,7 +286,7 @@ void TForm1::FormActivate(QObject*) {
     for (QLabel* result : {lbDist, lbBear, lbRevBear, lbDist2, lbBear2, lbRevBear2}) {
         result->clear();
     }
-    gpsIntake = tessaro::GpsIntake();
+    gps->intake() = tessaro::GpsIntake();
     carPointerDrawn = false;
 
     try {

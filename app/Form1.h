@@ -8,11 +8,11 @@
 //   Setup page       rgUnits, rgDigits -> rgDigitsClick, CheckBox1 -> CheckBox1Click,
 //                    CheckBox2 -> CheckBox2Click (Car page content on/off)
 //   GPS page         rgComport/rgComspeed/rgGpsTarget -> OpenGpsPort, lbNmea1..4 monitor,
-//                    Serial1 -> Serial1Message / Serial1Error (defined in gps/)
+//                    gps (GpsSource) -> showGpsFix / showGpsLineState (FormGps.cpp)
 //   About/Help page  Image1, Versionlabel, red1 (help text)
 //   Car page         car picture + pointer, edCurrHead/btEnterCurrHead, pb1, lbRelbear/lbRelDist
 //   Window           Button1 "Exit" (Esc), sb status line, FormActivate/FormClose/FormDestroy,
-//                    LoadSettings/SaveSettings (app/Settings.cpp)
+//                    LoadSettings/SaveSettings (FormSettings.cpp)
 #pragma once
 
 #include "GpsIntake.h"
@@ -22,12 +22,14 @@
 #include <QMap>
 #include <QString>
 #include <QVariant>
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
 
-class QTimer;
-class TSerial;
+namespace tessaro {
+class GpsSource;
+}
 
 class TForm1 : public QMainWindow, public Ui::TForm1 {
     Q_OBJECT
@@ -38,8 +40,8 @@ public:
     // The controls come from Form1.ui (Ui::TForm1), public by their fixed
     // names so that tests and the GPS intake reach them.
 
-    // Serial component (created by createSerial(), gps/)
-    TSerial* Serial1 = nullptr;
+    // The GPS receiver's source: its serial component and intake (created with the window).
+    tessaro::GpsSource* gps = nullptr;
 
     // --- handlers ---
     void FormCreate(QObject* Sender);
@@ -64,18 +66,16 @@ public:
     void setupChanged();
     bool greatCircleShown() const; // great circle chosen and built in
 
-    // GPS (gps/)
+    // GPS (FormGps.cpp)
     void rgGpsTargetClick(QObject* Sender);
     void rgComportClick(QObject* Sender);
     void rgComspeedClick(QObject* Sender);
     void OpenGpsPort();
-    void closeGpsPort(); // gps/: closes Serial1 when there is one
-    void Serial1Message(TSerial* Sender, std::string RxMessage);
-    void Serial1Error(TSerial* Sender);
-    // Once a second while GPS use is on: says why no position follows, if none does.
-    void gpsLineTick();
-    void Serial1Recover(TSerial* Sender);
-    void showPortRoute(); // gps/: the port's tooltip names its device and route
+    void closeGpsPort();
+    // What the GPS source reports, written into the controls.
+    void showGpsFix(const tessaro::GpsIntakeResult& result);
+    void showGpsLineState(const tessaro::GpsIntake::LineState& state);
+    void showGpsMonitor(const std::array<std::string, 4>& lines);
 
     // --- state (zero, false or empty when the window is created) ---
     bool firstActivationDone = false;
@@ -101,8 +101,6 @@ public:
     bool settingsRead = false;
     QMap<QString, QVariant> storedSettings;
     QString settingsReport;
-    tessaro::GpsIntake gpsIntake;   // the monitor's lines and the heading's kept fix
-    QTimer* gpsLineTimer = nullptr; // runs gpsLineTick while GPS use is on
     double currentHeading = 0.0;
     std::int32_t carPointerX = 0;
     std::int32_t carPointerY = 0;
@@ -124,8 +122,7 @@ protected:
 private:
     void fitToFonts(); // the sizes the .ui names in characters and pixels
     void drawPictures();
-    void createSerial();        // gps/: Serial1 with its handlers bound
-    void watchGpsLine(bool on); // gps/: a new source is watched from now on, or none
+    void createGpsSource(); // FormGps.cpp: gps with its reports bound
     void bindHandlers();
     void setLatLongTabOrder();
     // A refused calculation leaves no figures of an earlier one (FormPages.cpp).

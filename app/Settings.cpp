@@ -1,11 +1,6 @@
 #include "Settings.h"
 
-#include "Form1.h"
-#include "Widgets.h"
-
-#include <QCheckBox>
 #include <QCoreApplication>
-#include <QLineEdit>
 #include <QSaveFile>
 #include <QSettings>
 #include <algorithm>
@@ -123,6 +118,18 @@ bool SettingsStore::readBool(const char* name) const {
     return readInteger(name) != 0;
 }
 
+std::vector<std::string> SettingsStore::comDevices() {
+    const SettingsStore store;
+    std::vector<std::string> devices;
+    for (int port = 1; port <= 4; ++port) {
+        const QVariant value = store.m_settings->value(QLatin1String(settings::kComDevicePrefix) +
+                                                       QString::number(port));
+        const bool isText = value.typeId() == QMetaType::QString;
+        devices.push_back(isText ? value.toString().trimmed().toStdString() : std::string());
+    }
+    return devices;
+}
+
 void SettingsStore::writeString(const char* name, const QString& value) {
     m_written << QLatin1String(name);
     m_settings->setValue(QLatin1String(name), value);
@@ -163,90 +170,7 @@ QString SettingsStore::writeFailureReason() const {
 #endif
 }
 
-} // namespace tessaro
-
-namespace key = tessaro::settings;
-using tessaro::SettingsError;
-using tessaro::SettingsStore;
-using tessaro::SettingsText;
-
 namespace {
-
-// One stored value and the window field it feeds. A text must fit its edit
-// field; an integer must lie in [lowest, highest] (a radio group's items, the
-// pages). What fails takes the first-start value.
-struct StoredValue {
-    const char* name;
-    QLineEdit* field; // the edit field of a text; nullptr for an integer
-    std::int32_t lowest;
-    std::int32_t highest;
-    // Values that earlier versions did not store take their first-start value unannounced.
-    bool missingIsSilent;
-    QVariant firstStart;
-    std::function<QVariant()> get;
-    std::function<void(const QVariant&)> set;
-};
-
-StoredValue text(const char* name, QLineEdit* field, QString& value) {
-    return {name,
-            field,
-            0,
-            0,
-            false,
-            field->text(),
-            [&value] { return QVariant(value); },
-            [&value](const QVariant& read) { value = read.toString(); }};
-}
-
-StoredValue index(const char* name, const TRadioGroup* group, std::int32_t& value,
-                  bool missingIsSilent, std::int32_t firstStart) {
-    return {name,
-            nullptr,
-            0,
-            group->Count() - 1,
-            missingIsSilent,
-            firstStart,
-            [&value] { return QVariant(value); },
-            [&value](const QVariant& read) { value = read.toInt(); }};
-}
-
-// In the order earlier versions read and wrote them. The first-start values
-// are the controls' layout values (read before anything is put into them),
-// and for the later six what earlier versions took when they were missing.
-std::vector<StoredValue> storedValues(TForm1& f) {
-    std::vector<StoredValue> values = {
-        text(key::kFmLatDeg, f.edFmLatDeg, f.fmLatDegText),
-        text(key::kFmLatMin, f.edFmLatMin, f.fmLatMinText),
-        text(key::kFmLatSec, f.edFmLatSec, f.fmLatSecText),
-        text(key::kFmLonDeg, f.edFmLonDeg, f.fmLonDegText),
-        text(key::kFmLonMin, f.edFmLonMin, f.fmLonMinText),
-        text(key::kFmLonSec, f.edFmLonSec, f.fmLonSecText),
-        index(key::kFmLatHemisphere, f.rgFmLat, f.fmLatHemisphere, false, f.rgFmLat->ItemIndex()),
-        index(key::kFmLonHemisphere, f.rgFmLon, f.fmLonHemisphere, false, f.rgFmLon->ItemIndex()),
-        index(key::kUnits, f.rgUnits, f.unitsIndex, false, f.rgUnits->ItemIndex()),
-        text(key::kQthLocator, f.edFmQth, f.qthLocText),
-        index(key::kNumDigits, f.rgDigits, f.numDigitsIndex, true, 0),
-        index(key::kComPort, f.rgComport, f.comPortIndex, true, 0),
-        index(key::kComSpeed, f.rgComspeed, f.comSpeedIndex, true, 0),
-    };
-    values.push_back({key::kActivePage, nullptr, 0, f.PageControl1->count() - 1, true, 1,
-                      [&f] { return QVariant(f.activePage); },
-                      [&f](const QVariant& read) { f.activePage = read.toInt(); }});
-    // Any integer reads as a Boolean; the raw number stays the comparison's
-    // base, so that a 5 is written back as 1.
-    values.push_back({key::kCenter, nullptr, std::numeric_limits<std::int32_t>::min(),
-                      std::numeric_limits<std::int32_t>::max(), true, 1,
-                      [&f] { return QVariant(f.centerLocator ? 1 : 0); },
-                      [&f](const QVariant& read) { f.centerLocator = read.toInt() != 0; }});
-    values.push_back(index(key::kGpsTarget, f.rgGpsTarget, f.gpsTarget, true, 2));
-    values.push_back({key::kShowCarPage, nullptr, std::numeric_limits<std::int32_t>::min(),
-                      std::numeric_limits<std::int32_t>::max(), true, 0,
-                      [&f] { return QVariant(f.showCarPage ? 1 : 0); },
-                      [&f](const QVariant& read) { f.showCarPage = read.toInt() != 0; }});
-    // Absent in stores of earlier versions: the plane, as they computed.
-    values.push_back(index(key::kDistanceMethod, f.rgMethod, f.distanceMethod, true, 0));
-    return values;
-}
 
 // Why a stored value cannot be used, or an empty text when it can; `read`
 // then holds it.
@@ -259,21 +183,22 @@ QString problemWith(const SettingsStore& store, const StoredValue& value, QVaria
     if (raw.size() > 40) {
         raw = raw.left(37) + QStringLiteral("...");
     }
+    const bool isText = value.maxLength >= 0;
     try {
-        if (value.field != nullptr) {
+        if (isText) {
             read = store.readString(value.name);
         } else {
             read = store.readInteger(value.name);
         }
     } catch (const SettingsError&) {
-        return value.field != nullptr ? SettingsText::tr("\"%1\" is not a plain text").arg(raw)
-                                      : SettingsText::tr("\"%1\" is not a whole number").arg(raw);
+        return isText ? SettingsText::tr("\"%1\" is not a plain text").arg(raw)
+                      : SettingsText::tr("\"%1\" is not a whole number").arg(raw);
     }
-    if (value.field != nullptr) {
-        if (read.toString().size() > value.field->maxLength()) {
+    if (isText) {
+        if (read.toString().size() > value.maxLength) {
             return SettingsText::tr("\"%1\" is longer than its field (%2 characters)")
                 .arg(raw)
-                .arg(value.field->maxLength());
+                .arg(value.maxLength);
         }
         return {};
     }
@@ -289,23 +214,21 @@ QString problemWith(const SettingsStore& store, const StoredValue& value, QVaria
 
 } // namespace
 
-bool TForm1::LoadSettings() {
-    SettingsStore store;
-    settingsRead = true;
-    storedSettings.clear();
-    settingsReport.clear();
+bool loadValues(const std::vector<StoredValue>& values, QMap<QString, QVariant>& stored,
+                QString& report) {
+    const SettingsStore store;
+    stored.clear();
+    report.clear();
     if (!store.keyExists()) {
-        useFirstStartDefaults();
         return false;
     }
-
     QStringList replaced;
-    for (const StoredValue& value : storedValues(*this)) {
+    for (const StoredValue& value : values) {
         QVariant read;
         const QString problem = problemWith(store, value, read);
         if (problem.isEmpty()) {
             value.set(read);
-            storedSettings.insert(QLatin1String(value.name), read);
+            stored.insert(QLatin1String(value.name), read);
             continue;
         }
         value.set(value.firstStart);
@@ -313,41 +236,26 @@ bool TForm1::LoadSettings() {
             replaced << QStringLiteral("%1: %2").arg(QLatin1String(value.name), problem);
         }
     }
-    eightDigits = numDigitsIndex != 0;
     if (!replaced.isEmpty()) {
-        settingsReport =
-            SettingsText::tr(
-                "Some settings in %1 could not be used:\n\n%2\n\n"
-                "These start with their first-start values; all other settings are kept. "
-                "When Tessaro ends, the values shown are stored.")
-                .arg(store.location(), replaced.join(QLatin1Char('\n')));
+        report = SettingsText::tr(
+                     "Some settings in %1 could not be used:\n\n%2\n\n"
+                     "These start with their first-start values; all other settings are kept. "
+                     "When Tessaro ends, the values shown are stored.")
+                     .arg(store.location(), replaced.join(QLatin1Char('\n')));
     }
     return true;
 }
 
-// A first start: GPS use Off, so that the stored use is never one the user
-// did not pick; and centring as the check box shows it, which is what is stored.
-void TForm1::useFirstStartDefaults() {
-    gpsTarget = 2;
-    rgGpsTarget->SetItemIndex(2);
-    centerLocator = CheckBox1->isChecked();
-}
-
-// Only what changed in this window since the read: values that another copy
-// of the program stored meanwhile stay (QSettings merges at the write).
-void TForm1::SaveSettings() {
-    if (!settingsRead) {
-        // Ended before the first activation: the window shows layout values, not the user's.
-        return;
-    }
+void saveChangedValues(const std::vector<StoredValue>& values,
+                       const QMap<QString, QVariant>& stored) {
     SettingsStore store;
-    for (const StoredValue& value : storedValues(*this)) {
+    for (const StoredValue& value : values) {
         const QVariant shown = value.get();
-        const auto stored = storedSettings.constFind(QLatin1String(value.name));
-        if (stored != storedSettings.cend() && *stored == shown) {
+        const auto read = stored.constFind(QLatin1String(value.name));
+        if (read != stored.cend() && *read == shown) {
             continue;
         }
-        if (value.field != nullptr) {
+        if (value.maxLength >= 0) {
             store.writeString(value.name, shown.toString());
         } else {
             store.writeInteger(value.name, shown.toInt());
@@ -355,3 +263,5 @@ void TForm1::SaveSettings() {
     }
     store.flush();
 }
+
+} // namespace tessaro

@@ -8,10 +8,15 @@
 
 #include "ShownError.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
+#include <QVariant>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class QSettings;
 
@@ -75,6 +80,10 @@ public:
     // Any non-zero integer is true.
     bool readBool(const char* name) const;
 
+    // The devices of GPS ports 1..4 that the user named by hand ("" where
+    // none is); anything but a text counts as none, so it cannot stop the start.
+    static std::vector<std::string> comDevices();
+
     void writeString(const char* name, const QString& value);
     void writeInteger(const char* name, std::int32_t value);
     void writeBool(const char* name, bool value);
@@ -90,5 +99,31 @@ private:
     std::unique_ptr<QSettings> m_settings;
     QStringList m_written;
 };
+
+// One value of the window as it is stored. A text must fit its field; an
+// integer must lie in [lowest, highest] (a radio group's items, the pages).
+// What fails takes its first-start value.
+struct StoredValue {
+    const char* name;
+    std::int32_t maxLength; // a text's field length; -1: an integer
+    std::int32_t lowest;
+    std::int32_t highest;
+    // Values that earlier versions did not store take their first-start value unannounced.
+    bool missingIsSilent;
+    QVariant firstStart;
+    std::function<QVariant()> get;
+    std::function<void(const QVariant&)> set;
+};
+
+// Reads each value on its own into its place. False when the store holds
+// none (a first start): then nothing is set. `stored` receives the values as
+// they were read (those replaced are absent), `report` the message naming the
+// replaced ones, empty when none was.
+bool loadValues(const std::vector<StoredValue>& values, QMap<QString, QVariant>& stored,
+                QString& report);
+// Writes only the values that differ from `stored` (what loadValues read), so
+// that values another copy of the program stored meanwhile stay.
+void saveChangedValues(const std::vector<StoredValue>& values,
+                       const QMap<QString, QVariant>& stored);
 
 } // namespace tessaro

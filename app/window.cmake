@@ -1,16 +1,18 @@
-# The main window TForm1 (its methods live in app/ and, for the GPS road, in
-# gps/, which names them) and the program. Included by app/CMakeLists.txt.
+# The main window TForm1, the GPS source it shows, and the program. Included
+# by app/CMakeLists.txt.
 set(TESSARO_WINDOW_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/Application.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Form1.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Form1.ui
+    ${CMAKE_CURRENT_LIST_DIR}/FormGps.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FormKeys.cpp
     ${CMAKE_CURRENT_LIST_DIR}/FormPages.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/FormSettings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/GpsSource.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HelpText.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Settings.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Widgets.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/Win1252.cpp
-    ${TESSARO_GPS_FORM_SOURCES})
+    ${CMAKE_CURRENT_LIST_DIR}/Win1252.cpp)
 
 add_library(tessaro_window STATIC ${TESSARO_WINDOW_SOURCES})
 # The layout is Form1.ui; Form1.h includes the ui_Form1.h that uic makes of it,

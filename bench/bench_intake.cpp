@@ -1,5 +1,5 @@
 // The GPS intake on the real window (offscreen):
-//  - BM_StartFix/handler: valid start-point fixes handed to Serial1Message,
+//  - BM_StartFix/handler: valid start-point fixes handed to the GPS source,
 //    each running both page calculations, the Car pointer and the heading;
 //    BM_StartFix/painted: the same, each fix also painted;
 //  - bench_intake --latency [sentences=1000] [runs=5]: byte-to-screen latency,
@@ -8,6 +8,7 @@
 //    with --gpsd the window reads the terminal through a private gpsd.
 #include "Application.h"
 #include "Form1.h"
+#include "GpsSource.h"
 #include "Pty.h"
 #include "Serial4.h"
 #include "Widgets.h"
@@ -81,7 +82,7 @@ void BM_StartFix(benchmark::State& state, bool painted) {
     }
     std::size_t i = 0;
     for (auto _ : state) {
-        form->Serial1Message(form->Serial1, sentences[i++ % sentences.size()]);
+        form->gps->take(sentences[i++ % sentences.size()]);
         if (painted) {
             QCoreApplication::processEvents();
         }
@@ -144,15 +145,15 @@ int latency(int count, int runs, bool throughGpsd) {
         path = "gpsd://127.0.0.1:" + port;
     }
     const std::unique_ptr<TForm1> form = drivingWindow();
-    form->Serial1->SetPortResolver([path](int) { return path; });
+    form->gps->serial()->SetPortResolver([path](int) { return path; });
     form->rgGpsTarget->SetItemIndex(0);
-    if (!form->Serial1->Active() || (throughGpsd && !warmUp(*form, master))) {
+    if (!form->gps->serial()->Active() || (throughGpsd && !warmUp(*form, master))) {
         std::fprintf(stderr, "could not open %s\n", path.c_str());
         return 1;
     }
     Clock::time_point handlerStart;
-    const TRxMessageEvent intake = form->Serial1->OnMessage;
-    form->Serial1->OnMessage = [&](TSerial* sender, std::string message) {
+    const TRxMessageEvent intake = form->gps->serial()->OnMessage;
+    form->gps->serial()->OnMessage = [&](TSerial* sender, std::string message) {
         handlerStart = Clock::now();
         intake(sender, std::move(message));
     };

@@ -12,6 +12,7 @@
 // bench/receiver_logs.sh runs every log with a fix and sums the lines up.
 #include "Application.h"
 #include "Form1.h"
+#include "GpsSource.h"
 #include "Gpsd.h"
 #include "MessageFraming.h"
 #include "Pty.h"
@@ -186,9 +187,9 @@ std::unique_ptr<TForm1> startUsing(const std::string& device) {
 void watch(TForm1& form, const LogFacts& facts, Outcome& outcome) {
     const QString marker = QStringLiteral("\x01marker");
     const QString fixPrefix = QStringLiteral("New GPS data received at ");
-    const TRxMessageEvent intake = form.Serial1->OnMessage;
-    form.Serial1->OnMessage = [&form, &facts, &outcome, intake, marker,
-                               fixPrefix](TSerial* sender, std::string message) {
+    const TRxMessageEvent intake = form.gps->serial()->OnMessage;
+    form.gps->serial()->OnMessage = [&form, &facts, &outcome, intake, marker,
+                                     fixPrefix](TSerial* sender, std::string message) {
         ++outcome.messages;
         if (message.size() > 6) {
             outcome.types.insert(message.substr(3, 3));
@@ -242,13 +243,14 @@ Outcome direct(const LogFacts& facts, const std::string& bytes) {
     const bool all = waitUntil(
         [&] {
             sent += pty.sendSome(bytes.substr(sent, 4096));
-            return sent == bytes.size() && form->Serial1->bytesReceived() >= bytes.size() &&
-                   form->Serial1->notificationsPending() == 0;
+            return sent == bytes.size() && form->gps->serial()->bytesReceived() >= bytes.size() &&
+                   form->gps->serial()->notificationsPending() == 0;
         },
         30000);
-    tessaro::test::waitUntil([&] { return form->Serial1->notificationsPending() == 0; }, 2000);
+    tessaro::test::waitUntil([&] { return form->gps->serial()->notificationsPending() == 0; },
+                             2000);
     outcome.ran = true;
-    outcome.bytes = form->Serial1->bytesReceived();
+    outcome.bytes = form->gps->serial()->bytesReceived();
     if (!all) {
         outcome.note = "window read " + std::to_string(outcome.bytes) + " of " +
                        std::to_string(bytes.size()) + " bytes in 30 s";
@@ -342,10 +344,13 @@ Outcome throughGpsd(const LogFacts& facts, const std::string& path, const std::s
     QElapsedTimer clock;
     clock.start();
     waitUntil(
-        [&] { return outcome.fixes > 0 || form->Serial1->bytesReceived() >= facts.payload.size(); },
+        [&] {
+            return outcome.fixes > 0 ||
+                   form->gps->serial()->bytesReceived() >= facts.payload.size();
+        },
         10000);
     outcome.ran = true;
-    outcome.bytes = form->Serial1->bytesReceived();
+    outcome.bytes = form->gps->serial()->bytesReceived();
     form.reset();
     Form1 = nullptr;
     gpsd.stop();

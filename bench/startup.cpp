@@ -11,6 +11,7 @@
 // store with GPS on a pseudo-terminal (the port opens during the start-up).
 #include "Application.h"
 #include "Form1.h"
+#include "GpsSource.h"
 #include "Pty.h"
 #include "Serial4.h"
 
@@ -90,7 +91,7 @@ int child(int argc, char** argv) {
             return;
         }
         std::printf("%.6f %ld %.6f %d\n", activatedMs, activatedRssKb, paint.atMs,
-                    form.Serial1->Active() ? 1 : 0);
+                    form.gps->serial()->Active() ? 1 : 0);
         std::fflush(stdout);
         QCoreApplication::quit();
     };

@@ -2,6 +2,7 @@
 // typed into the fields, Enter on the page, results read from the labels and
 // the car picture read pixel by pixel.
 #include "Form1.h"
+#include "GpsSource.h"
 #include "Nmea.h"
 #include "QTH.h"
 #include "Translations.h"
@@ -435,8 +436,7 @@ TEST_F(Pages, RefusedDestinationUnderGpsShowsNoFigures) {
     ASSERT_FALSE(f.lbDist->text().isEmpty());
     f.rgGpsTarget->SetItemIndex(0);
     type(f.edToLatDeg, QStringLiteral("95"));
-    f.Serial1Message(f.Serial1,
-                     tessaro::test::withChecksum("$GPGLL,5030.000,N,00800.000,E,120000,A") + "\r");
+    f.gps->take(tessaro::test::withChecksum("$GPGLL,5030.000,N,00800.000,E,120000,A") + "\r");
     ASSERT_EQ(f.edFmLatDeg->text(), QStringLiteral("50"));
     EXPECT_EQ(f.lbDist->text(), QString());
     EXPECT_EQ(f.lbBear->text(), QString());

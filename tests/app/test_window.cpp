@@ -1,5 +1,6 @@
 // The main window driven as a user drives it: keys, clicks, start-up, closing.
 #include "Form1.h"
+#include "GpsSource.h"
 #include "HelpText.h"
 #include "Nmea.h"
 #include "Widgets.h"
@@ -282,7 +283,7 @@ TEST_F(Window, FirstStartSelectsGpsOffAndStoresIt) {
     EXPECT_EQ(f.PageControl1->currentIndex(), 5);
     EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("49"));
     EXPECT_EQ(f.edFmQth->text(), QStringLiteral("JN49kw"));
-    EXPECT_EQ(f.gpsIntake.countdown(), 5);
+    EXPECT_EQ(f.gps->intake().countdown(), 5);
     EXPECT_TRUE(f.CheckBox1->isChecked());
     EXPECT_TRUE(f.centerLocator); // what the check box shows is what is computed
 
@@ -967,8 +968,7 @@ TEST_F(Window, AFixLeavesTheUsersCaretAlone) {
     TForm1& f = start();
     ASSERT_EQ(QApplication::focusWidget(), f.edToQTH);
     typeKeys(QStringLiteral("JO62qm"));
-    f.Serial1Message(f.Serial1,
-                     tessaro::test::withChecksum("$GPGLL,5007.00,N,00841.00,E,093015,A") + "\r");
+    f.gps->take(tessaro::test::withChecksum("$GPGLL,5007.00,N,00841.00,E,093015,A") + "\r");
     EXPECT_EQ(f.edFmQth->text().left(4).toUpper(), QStringLiteral("JO40"));
     EXPECT_EQ(QApplication::focusWidget(), f.edToQTH);
     EXPECT_FALSE(f.edToQTH->hasSelectedText());

@@ -4,6 +4,7 @@
 
 #include "Application.h"
 #include "Form1.h"
+#include "GpsSource.h"
 #include "Serial4.h"
 #include "SerialFake.h"
 
@@ -99,7 +100,7 @@ protected:
     // (tests running side by side would find it busy).
     TForm1& start() {
         m_form = std::make_unique<TForm1>();
-        m_form->Serial1->setPlatform(std::make_shared<tessaro::FakeSerialPlatform>());
+        m_form->gps->serial()->setPlatform(std::make_shared<tessaro::FakeSerialPlatform>());
         Form1 = m_form.get();
         m_form->show();
         m_form->activateWindow();

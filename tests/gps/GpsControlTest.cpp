@@ -2,6 +2,7 @@
 // its fake serial layer; and the port number to device mapping.
 #include "Application.h"
 #include "Form1.h"
+#include "GpsSource.h"
 #include "GpsWindowFixture.h"
 #include "Serial4.h"
 #include "SerialFake.h"
@@ -44,14 +45,14 @@ protected:
 
 TEST_F(GpsControl, Serial1DeliversMessagesAndErrorsAsEvents) {
     TForm1& f = startWithFake();
-    ASSERT_NE(f.Serial1, nullptr);
-    EXPECT_EQ(f.Serial1->objectName(), QStringLiteral("Serial1"));
-    EXPECT_EQ(f.Serial1->parent(), &f);
-    EXPECT_EQ(f.Serial1->RxEventMode(), rxMessage);
-    EXPECT_EQ(f.Serial1->NotifyErrors(), neEvent);
-    EXPECT_TRUE(static_cast<bool>(f.Serial1->OnMessage));
-    EXPECT_TRUE(static_cast<bool>(f.Serial1->OnError));
-    EXPECT_FALSE(f.Serial1->Active()); // first start: Off
+    ASSERT_NE(f.gps, nullptr);
+    EXPECT_EQ(f.gps->serial()->objectName(), QStringLiteral("Serial1"));
+    EXPECT_EQ(f.gps->serial()->parent(), f.gps);
+    EXPECT_EQ(f.gps->serial()->RxEventMode(), rxMessage);
+    EXPECT_EQ(f.gps->serial()->NotifyErrors(), neEvent);
+    EXPECT_TRUE(static_cast<bool>(f.gps->serial()->OnMessage));
+    EXPECT_TRUE(static_cast<bool>(f.gps->serial()->OnError));
+    EXPECT_FALSE(f.gps->serial()->Active()); // first start: Off
 }
 
 // Port, speed and use come from the store one after the other; the port
@@ -63,7 +64,7 @@ TEST_F(GpsControl, StartUpOpensThePortOnce) {
     EXPECT_EQ(std::count_if(calls.begin(), calls.end(),
                             [](const std::string& call) { return call.rfind("open ", 0) == 0; }),
               1);
-    EXPECT_TRUE(f.Serial1->Active());
+    EXPECT_TRUE(f.gps->serial()->Active());
     EXPECT_EQ(fake->lastLineSettings().baudRate, 19200);
 }
 
@@ -84,10 +85,10 @@ TEST_P(PortAndSpeed, OpenTheTablePortWithEightDataBitsAndNmeaFraming) {
     f.comSpeedIndex = row.speedIndex;
     f.gpsTarget = 0;
     f.OpenGpsPort();
-    ASSERT_TRUE(f.Serial1->Active());
+    ASSERT_TRUE(f.gps->serial()->Active());
     EXPECT_TRUE(fake->isOpen());
-    EXPECT_EQ(f.Serial1->Port(), row.port);
-    EXPECT_EQ(f.Serial1->Baudrate(), row.baudrate);
+    EXPECT_EQ(f.gps->serial()->Port(), row.port);
+    EXPECT_EQ(f.gps->serial()->Baudrate(), row.baudrate);
     const tessaro::LineSettings line = fake->lastLineSettings();
     EXPECT_EQ(line.baudRate, row.baudrate);
     EXPECT_EQ(line.byteSize, 8);
@@ -95,10 +96,10 @@ TEST_P(PortAndSpeed, OpenTheTablePortWithEightDataBitsAndNmeaFraming) {
     EXPECT_EQ(line.parity, tessaro::noParity);
     EXPECT_EQ(line.stopBits, tessaro::oneStopBit);
     EXPECT_FALSE(line.outxCtsFlow || line.outxDsrFlow || line.outX || line.inX);
-    EXPECT_EQ(f.Serial1->MessageStartChar(), '$');
-    EXPECT_EQ(f.Serial1->MessageEndChar(), '\r');
-    EXPECT_EQ(f.Serial1->MessageAppendCount(), 0);
-    EXPECT_EQ(fake->lastPath(), f.Serial1->devicePath());
+    EXPECT_EQ(f.gps->serial()->MessageStartChar(), '$');
+    EXPECT_EQ(f.gps->serial()->MessageEndChar(), '\r');
+    EXPECT_EQ(f.gps->serial()->MessageAppendCount(), 0);
+    EXPECT_EQ(fake->lastPath(), f.gps->serial()->devicePath());
     EXPECT_EQ(f.rgComport->Button(row.port - 1)->toolTip().toStdString(), fake->lastPath());
 }
 
@@ -127,7 +128,7 @@ TEST_F(GpsControl, EveryChangeReopensAndOffClosesForGood) {
 
     f.rgGpsTarget->SetItemIndex(2);
     EXPECT_FALSE(fake->isOpen());
-    EXPECT_FALSE(f.Serial1->Active());
+    EXPECT_FALSE(f.gps->serial()->Active());
     f.rgComport->SetItemIndex(2);
     f.rgComspeed->SetItemIndex(5);
     EXPECT_EQ(f.comPortIndex, 2);
@@ -150,7 +151,7 @@ TEST_F(GpsControl, FailedOpenShowsSerialIoErrorWithTheSystemsReason) {
     failures.open = EBUSY;
     fake->setFailures(failures);
     f.rgGpsTarget->SetItemIndex(0);
-    EXPECT_TRUE(f.Serial1->Active()) << "tried again until the holder lets go";
+    EXPECT_TRUE(f.gps->serial()->Active()) << "tried again until the holder lets go";
     EXPECT_EQ(f.sb->SimpleText(), QStringLiteral("Serial I/O Error..."));
 #ifdef _WIN32 // the system's text for the code, whatever it means there
     EXPECT_TRUE(statusDetail().contains(QString::fromStdString(TSerial::ErrorText(EBUSY))))
@@ -164,7 +165,7 @@ TEST_F(GpsControl, FailedOpenShowsSerialIoErrorWithTheSystemsReason) {
 
     fake->setFailures({});
     f.rgComport->SetItemIndex(1);
-    EXPECT_TRUE(f.Serial1->Active());
+    EXPECT_TRUE(f.gps->serial()->Active());
     EXPECT_TRUE(statusDetail().isEmpty());
     EXPECT_TRUE(m_errors.isEmpty());
 }
@@ -172,7 +173,7 @@ TEST_F(GpsControl, FailedOpenShowsSerialIoErrorWithTheSystemsReason) {
 TEST_F(GpsControl, ARaisingComponentGetsTheBoxAndThePortStaysClosed) {
     TForm1& f = startWithFake();
     const QStringList boxes = boxesOf([&f] {
-        f.Serial1->SetPortResolver(
+        f.gps->serial()->SetPortResolver(
             [](int) -> std::string { throw std::runtime_error("no ports"); });
         f.rgComport->SetItemIndex(1);
         f.rgGpsTarget->SetItemIndex(0);
@@ -181,7 +182,7 @@ TEST_F(GpsControl, ARaisingComponentGetsTheBoxAndThePortStaysClosed) {
     EXPECT_EQ(boxes,
               QStringList{QStringLiteral("Error|COM2: not valid or in use; no GPS data is read.\r"
                                          "Check the hardware, or choose another port.")});
-    EXPECT_FALSE(f.Serial1->Active());
+    EXPECT_FALSE(f.gps->serial()->Active());
     EXPECT_FALSE(fake->isOpen());
     EXPECT_EQ(f.gpsTarget, 0);
 }

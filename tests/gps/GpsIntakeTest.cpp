@@ -1,6 +1,7 @@
-// The NMEA intake on the real window: sentences handed to Serial1Message as
+// The NMEA intake on the real window: sentences handed to the GPS source as
 // the serial component hands them over, without a port.
 #include "Form1.h"
+#include "GpsSource.h"
 #include "GpsWindowFixture.h"
 #include "Nmea.h"
 #include "Widgets.h"
@@ -45,7 +46,7 @@ PageState pageState(const TForm1& f) {
         s.groups.push_back(g->ItemIndex());
     }
     s.heading = f.edCurrHead->text();
-    s.countdown = f.gpsIntake.countdown();
+    s.countdown = f.gps->intake().countdown();
     s.bar = f.pb1->value();
     return s;
 }
@@ -69,7 +70,7 @@ protected:
         f.gpsTarget = target;
         return f;
     }
-    void send(const std::string& sentence) { m_form->Serial1Message(m_form->Serial1, sentence); }
+    void send(const std::string& sentence) { m_form->gps->take(sentence); }
 };
 
 TEST_F(Intake, WorkedExampleFillsTheStartPointAndRecomputesBothPages) {
@@ -105,7 +106,7 @@ TEST_F(Intake, DestinationFixFillsTheDestinationAndLeavesTheHeading) {
     EXPECT_EQ(f.rgToLon->ItemIndex(), 1);
     EXPECT_EQ(f.edToQTH->text(), QStringLiteral("io91wm"));
     EXPECT_EQ(f.edFmLatDeg->text(), QStringLiteral("49")); // start untouched
-    EXPECT_EQ(f.gpsIntake.countdown(), 5);
+    EXPECT_EQ(f.gps->intake().countdown(), 5);
     EXPECT_EQ(f.sb->SimpleText(), QStringLiteral("New GPS data received at 09:30:15 UT"));
 }
 
@@ -237,7 +238,7 @@ TEST_F(Intake, SixthStartFixGivesTheFirstHeadingAndTheBarCountsDown) {
     // Moving north-east, one minute of latitude and one of longitude a fix.
     for (int i = 0; i < 7; ++i) {
         send(fixAt(10 + i, 10 + i));
-        countdown.push_back(f.gpsIntake.countdown());
+        countdown.push_back(f.gps->intake().countdown());
         bar.push_back(f.pb1->value());
         heading.push_back(f.edCurrHead->text());
     }
@@ -247,9 +248,9 @@ TEST_F(Intake, SixthStartFixGivesTheFirstHeadingAndTheBarCountsDown) {
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(heading[i], QStringLiteral("0")) << "fix " << i + 1;
     }
-    ASSERT_TRUE(f.gpsIntake.keptFix());
-    EXPECT_DOUBLE_EQ((*f.gpsIntake.keptFix())[0], 50.0 + 14 / 60.0);
-    EXPECT_DOUBLE_EQ((*f.gpsIntake.keptFix())[1], 8.0 + 14 / 60.0);
+    ASSERT_TRUE(f.gps->intake().keptFix());
+    EXPECT_DOUBLE_EQ((*f.gps->intake().keptFix())[0], 50.0 + 14 / 60.0);
+    EXPECT_DOUBLE_EQ((*f.gps->intake().keptFix())[1], 8.0 + 14 / 60.0);
     // North-east on a plane where a minute of longitude is cos(50.24 deg) of one
     // of latitude: atan(0.6394) = 32.59 deg.
     EXPECT_NEAR(f.currentHeading, 32.59, 0.01);
@@ -274,12 +275,12 @@ TEST_P(Heading, FromTheKeptFixToTheNewOne) {
     for (int i = 0; i < 5; ++i) {
         send(row.kept);
     }
-    const auto kept = f.gpsIntake.keptFix();
+    const auto kept = f.gps->intake().keptFix();
     send(row.sentence);
     QLocale::setDefault(previous);
     EXPECT_EQ(f.edCurrHead->text(), QString::fromUtf8(row.text));
-    EXPECT_EQ(f.gpsIntake.countdown(), 4);
-    EXPECT_EQ(f.gpsIntake.keptFix(), kept); // kept until the countdown runs out
+    EXPECT_EQ(f.gps->intake().countdown(), 4);
+    EXPECT_EQ(f.gps->intake().keptFix(), kept); // kept until the countdown runs out
 }
 
 // 51 deg 30' N, 0 deg 9' W and E.
@@ -299,13 +300,13 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Intake, InvalidAndDestinationFixesLeaveTheHeadingState) {
     TForm1& f = startFeeding(0);
     send(london);
-    ASSERT_EQ(f.gpsIntake.countdown(), 4);
+    ASSERT_EQ(f.gps->intake().countdown(), 4);
     send("$GPGLL,5130.7712,N,00007.3456,W,093015.00,V*08\r");
     f.gpsTarget = 1;
     send(london);
-    EXPECT_EQ(f.gpsIntake.countdown(), 4);
+    EXPECT_EQ(f.gps->intake().countdown(), 4);
     EXPECT_EQ(f.pb1->value(), 4);
-    EXPECT_FALSE(f.gpsIntake.keptFix());
+    EXPECT_FALSE(f.gps->intake().keptFix());
 }
 
 } // namespace

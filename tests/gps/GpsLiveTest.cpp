@@ -3,6 +3,7 @@
 // setting), and what the window shows.
 #include "CpuTime.h"
 #include "Form1.h"
+#include "GpsSource.h"
 #include "GpsWindowFixture.h"
 #include "Nmea.h"
 #include "Pty.h"
@@ -45,7 +46,7 @@ protected:
 
 TEST_F(GpsLive, StartUpOpensThePortAndAFixReachesBothPages) {
     TForm1& f = startUsing(pty.path());
-    ASSERT_TRUE(f.Serial1->Active());
+    ASSERT_TRUE(f.gps->serial()->Active());
     const auto line = readLine(pty.slave());
     EXPECT_EQ(line.inputSpeed, 4800u);
     EXPECT_FALSE(line.parityCheck);
@@ -67,7 +68,7 @@ TEST_F(GpsLive, StartUpOpensThePortAndAFixReachesBothPages) {
     // 111.3 km * sqrt(1.583^2 + 9.0^2 cos 51.521 cos 49.938) = 657.9 km,
     // in the stored unit nautical miles.
     EXPECT_EQ(f.lbDist2->text(), QStringLiteral("355.3 nm"));
-    EXPECT_EQ(f.gpsIntake.countdown(), 4);
+    EXPECT_EQ(f.gps->intake().countdown(), 4);
     EXPECT_TRUE(m_errors.isEmpty());
 }
 
@@ -91,7 +92,7 @@ TEST_F(GpsLive, RmcAndGgaWithLineFeedsAloneGiveOneFixAnEpoch) {
     EXPECT_EQ(f.edFmQth->text(), QStringLiteral("io91wm"));
     EXPECT_TRUE(f.lbNmea3->text().startsWith(QStringLiteral("$GNRMC,093014.00,A,")));
     EXPECT_TRUE(f.lbNmea4->text().startsWith(QStringLiteral("$GNRMC,093015.00,A,")));
-    EXPECT_EQ(f.gpsIntake.countdown(), 3);
+    EXPECT_EQ(f.gps->intake().countdown(), 3);
 }
 
 // Bytes at a wrong speed: after a few seconds the status line says what is
@@ -141,7 +142,7 @@ TEST_F(GpsLive, DamagedLinesNeverMoveThePosition) {
                                    f.edFmLonMin, f.edFmLonSec, f.edFmQth}) {
             texts << e->text();
         }
-        return texts << f.lbDist->text() << QString::number(f.gpsIntake.countdown());
+        return texts << f.lbDist->text() << QString::number(f.gps->intake().countdown());
     };
     const QStringList before = startPoint();
     const std::string damaged[] = {
@@ -167,7 +168,7 @@ TEST_F(GpsLive, DamagedLinesNeverMoveThePosition) {
 TEST_F(GpsLive, SpeedChangeReopensAtTheNewSpeed) {
     TForm1& f = startUsing(pty.path());
     f.rgComspeed->SetItemIndex(4);
-    EXPECT_TRUE(f.Serial1->Active());
+    EXPECT_TRUE(f.gps->serial()->Active());
     EXPECT_EQ(readLine(pty.slave()).inputSpeed, 19200u);
     send(londonFix);
     EXPECT_TRUE(statusBecomes(londonStatus));
@@ -178,7 +179,7 @@ TEST_F(GpsLive, OffClosesThePortAndFreesTheDevice) {
     send(londonFix);
     ASSERT_TRUE(statusBecomes(londonStatus));
     f.rgGpsTarget->SetItemIndex(2);
-    EXPECT_FALSE(f.Serial1->Active());
+    EXPECT_FALSE(f.gps->serial()->Active());
     EXPECT_EQ(f.lbNmea1->text(), QStringLiteral("Off"));
     EXPECT_TRUE(f.lbNmea4->text().isEmpty());
     EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
@@ -208,10 +209,11 @@ TEST_F(GpsLive, NothingOfAClosedConnectionReachesTheWindow) {
     // Without running the event loop: the event thread now waits for the
     // window to take the next sentence.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while (f.Serial1->notificationsPending() == 0 && std::chrono::steady_clock::now() < deadline) {
+    while (f.gps->serial()->notificationsPending() == 0 &&
+           std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ASSERT_GT(f.Serial1->notificationsPending(), 0u);
+    ASSERT_GT(f.gps->serial()->notificationsPending(), 0u);
     f.rgGpsTarget->SetItemIndex(2);
     runEventLoopFor(200);
     EXPECT_EQ(f.lbNmea1->text(), QStringLiteral("Off"));
@@ -222,7 +224,7 @@ TEST_F(GpsLive, NothingOfAClosedConnectionReachesTheWindow) {
 
 TEST_F(GpsLive, MissingDeviceShowsSerialIoErrorAndTheWindowGoesOn) {
     TForm1& f = startUsing(m_dir.path().toStdString() + "/no-such-receiver");
-    EXPECT_TRUE(f.Serial1->Active()) << "waiting for the receiver";
+    EXPECT_TRUE(f.gps->serial()->Active()) << "waiting for the receiver";
     EXPECT_EQ(f.sb->SimpleText(), serialError);
     EXPECT_TRUE(statusDetail().contains(QStringLiteral("No such file or directory")))
         << qPrintable(statusDetail());
@@ -256,7 +258,7 @@ TEST_F(GpsLive, ClosingTheMasterMidStreamShowsTheErrorWithoutSpinning) {
     closing.start();
     f.rgGpsTarget->SetItemIndex(2);
     EXPECT_LT(closing.elapsed(), 1000);
-    EXPECT_FALSE(f.Serial1->Active());
+    EXPECT_FALSE(f.gps->serial()->Active());
     EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
 }
 
@@ -306,7 +308,7 @@ TEST_F(GpsLive, AReceiverMissingAtStartOrPluggedInAgainFeedsWithoutAClick) {
 
     PseudoTerminal again;
     plugIn(again);
-    EXPECT_TRUE(f.Serial1->Active());
+    EXPECT_TRUE(f.gps->serial()->Active());
     EXPECT_TRUE(m_errors.isEmpty());
 }
 

@@ -1,6 +1,7 @@
 // GPS from the network on the real window: a real gpsd (started by gpsfake
 // on a private port, replaying the recording), and TCP peers that misbehave.
 #include "Form1.h"
+#include "GpsSource.h"
 #include "GpsWindowFixture.h"
 #include "Gpsd.h"
 #include "Pty.h"
@@ -350,8 +351,8 @@ TEST_F(GpsNetwork, ABinaryReceiverThroughGpsdGivesSentencesAtGpsdsOwnFix) {
     }
     TForm1& f = startUsing("gpsd://127.0.0.1:" + std::to_string(gpsd.port));
     QStringList received;
-    const TRxMessageEvent shown = f.Serial1->OnMessage;
-    f.Serial1->OnMessage = [&](TSerial* sender, std::string message) {
+    const TRxMessageEvent shown = f.gps->serial()->OnMessage;
+    f.gps->serial()->OnMessage = [&](TSerial* sender, std::string message) {
         received << QString::fromStdString(message).trimmed();
         shown(sender, std::move(message));
     };
@@ -488,7 +489,7 @@ TEST_F(GpsNetwork, PeerGoneOrRefusedIsALineErrorUntilItReturns) {
     int& errors = countErrors();
     ASSERT_TRUE(statusBecomes(serialError));
     EXPECT_EQ(statusDetail(), QString::fromStdString("Connection refused (" + url + ")"));
-    EXPECT_TRUE(f.Serial1->Active()) << "retrying, as for an unplugged receiver";
+    EXPECT_TRUE(f.gps->serial()->Active()) << "retrying, as for an unplugged receiver";
     errors = 0;
     runEventLoopFor(2000);
     EXPECT_LE(errors, 3);
@@ -512,7 +513,7 @@ TEST_F(GpsNetwork, UnknownNameAndMalformedAddressesAreReported) {
     for (const char* malformed : {"tcp://host", "tcp://:80", "gpsd://host:99999"}) {
         m_form.reset();
         startUsing(malformed);
-        EXPECT_FALSE(m_form->Serial1->Active()) << malformed;
+        EXPECT_FALSE(m_form->gps->serial()->Active()) << malformed;
         EXPECT_EQ(statusDetail(),
                   QStringLiteral("Invalid argument (%1)").arg(QLatin1String(malformed)));
     }

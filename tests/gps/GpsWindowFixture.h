@@ -30,7 +30,7 @@ protected:
         Form1 = m_form.get();
         if (fakeSerial) {
             fake = std::make_shared<tessaro::FakeSerialPlatform>();
-            m_form->Serial1->setPlatform(fake);
+            m_form->gps->serial()->setPlatform(fake);
         }
         m_form->FormActivate(m_form.get());
         return *m_form;
@@ -56,8 +56,8 @@ protected:
     // Counts the window's line-error reports from now on.
     int& countErrors() {
         m_errorCount = 0;
-        const TNotifyEvent shown = m_form->Serial1->OnError;
-        m_form->Serial1->OnError = [this, shown](TSerial* sender) {
+        const TNotifyEvent shown = m_form->gps->serial()->OnError;
+        m_form->gps->serial()->OnError = [this, shown](TSerial* sender) {
             ++m_errorCount;
             shown(sender);
         };

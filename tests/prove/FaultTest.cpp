@@ -3,6 +3,7 @@
 // the settings file is damaged. (An unwritable store and a save killed
 // midway are in tests/app/test_settings.cpp.)
 #include "Form1.h"
+#include "GpsSource.h"
 #include "GpsWindowFixture.h"
 #include "Pty.h"
 #include "Serial4.h"
@@ -63,7 +64,7 @@ TEST_F(Fault, ReceiverGoneMidSentenceThenBackBehindTheSamePath) {
     const std::string link = m_dir.path().toStdString() + "/gps-receiver";
     ASSERT_EQ(::symlink(first.path().c_str(), link.c_str()), 0);
     TForm1& f = startUsing(link);
-    ASSERT_TRUE(f.Serial1->Active());
+    ASSERT_TRUE(f.gps->serial()->Active());
     send(first, londonFix);
     ASSERT_TRUE(statusBecomes(londonStatus));
 
@@ -87,7 +88,7 @@ TEST_F(Fault, ReceiverGoneMidSentenceThenBackBehindTheSamePath) {
     ASSERT_EQ(::rename(fresh.c_str(), link.c_str()), 0);
     errors = 0;
     reselectStartPoint();
-    ASSERT_TRUE(f.Serial1->Active()) << qPrintable(statusDetail());
+    ASSERT_TRUE(f.gps->serial()->Active()) << qPrintable(statusDetail());
     // Nothing of the old connection comes back over the new one.
     runEventLoopFor(300);
     EXPECT_EQ(errors, 0);
@@ -112,13 +113,13 @@ TEST_F(Fault, ChoosingOffAfterALineErrorStaysQuiet) {
     PseudoTerminal first;
     ASSERT_TRUE(first.ok()) << first.error();
     TForm1& f = startUsing(first.path());
-    ASSERT_TRUE(f.Serial1->Active());
+    ASSERT_TRUE(f.gps->serial()->Active());
     first.close();
     ASSERT_TRUE(statusBecomes(serialError));
     runEventLoopFor(1000); // the user notices
 
     f.rgGpsTarget->SetItemIndex(2);
-    ASSERT_FALSE(f.Serial1->Active());
+    ASSERT_FALSE(f.gps->serial()->Active());
     runEventLoopFor(300);
     EXPECT_EQ(f.sb->SimpleText(), QStringLiteral(" "));
     EXPECT_EQ(f.lbNmea1->text(), QStringLiteral("Off"));
@@ -191,7 +192,7 @@ TEST_F(Fault, PortHeldByAnotherProgramIsLeftToIt) {
     ASSERT_EQ(::tcgetattr(pty.master(), &before), 0);
 
     TForm1& f = startUsing(pty.path());
-    EXPECT_TRUE(f.Serial1->Active()) << "tried again until the holder lets go";
+    EXPECT_TRUE(f.gps->serial()->Active()) << "tried again until the holder lets go";
     EXPECT_EQ(f.sb->SimpleText(), serialError);
     // The reason a user can act on ("busy", not "try again"), with the device.
     EXPECT_TRUE(statusDetail().contains(QString::fromLocal8Bit(std::strerror(EBUSY))))
@@ -222,7 +223,7 @@ TEST_F(Fault, PortHeldByAnotherProgramIsLeftToIt) {
     ::close(ready);
     ::close(data);
     reselectStartPoint();
-    ASSERT_TRUE(f.Serial1->Active()) << qPrintable(statusDetail());
+    ASSERT_TRUE(f.gps->serial()->Active()) << qPrintable(statusDetail());
     send(pty, londonFix);
     EXPECT_TRUE(statusBecomes(londonStatus));
 }

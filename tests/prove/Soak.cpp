@@ -1,6 +1,7 @@
 #include "Soak.h"
 
 #include "Form1.h"
+#include "GpsSource.h"
 #include "Nmea.h"
 #include "Pty.h"
 #include "Serial4.h"
@@ -328,7 +329,7 @@ SoakResult runSoak(const SoakOptions& options) {
     while (!form->firstActivationDone && !activation.hasExpired()) {
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    if (!form->Serial1->Active()) {
+    if (!form->gps->serial()->Active()) {
         result.setupError = "the GPS port did not open: " + form->sb->SimpleText().toStdString();
         form.reset();
         Form1 = nullptr;
@@ -343,8 +344,8 @@ SoakResult runSoak(const SoakOptions& options) {
     // then what the handler left there says what it did.
     const QString marker = QStringLiteral("\x01soak");
     const QString fixPrefix = QStringLiteral("New GPS data received at ");
-    const TRxMessageEvent intake = form->Serial1->OnMessage;
-    const TNotifyEvent shownError = form->Serial1->OnError;
+    const TRxMessageEvent intake = form->gps->serial()->OnMessage;
+    const TNotifyEvent shownError = form->gps->serial()->OnError;
     std::uint64_t cursor = 0;
     bool warm = false;
     QElapsedTimer sinceProgress;
@@ -357,7 +358,7 @@ SoakResult runSoak(const SoakOptions& options) {
         }
     };
     auto text = [](const QLineEdit* edit) { return edit->text().toStdString(); };
-    form->Serial1->OnMessage = [&](TSerial* sender, std::string message) {
+    form->gps->serial()->OnMessage = [&](TSerial* sender, std::string message) {
         ++result.messages;
         sinceProgress.restart();
         f.sb->SetSimpleText(marker);
@@ -418,7 +419,7 @@ SoakResult runSoak(const SoakOptions& options) {
             result.heapEndBytes = heapInUseBytes();
         }
     };
-    form->Serial1->OnError = [&](TSerial* sender) {
+    form->gps->serial()->OnError = [&](TSerial* sender) {
         ++result.errorsShown;
         shownError(sender);
     };
@@ -479,8 +480,8 @@ SoakResult runSoak(const SoakOptions& options) {
     if (!writeError.empty() && result.setupError.empty()) {
         result.setupError = writeError;
     }
-    form->Serial1->OnMessage = intake;
-    form->Serial1->OnError = shownError;
+    form->gps->serial()->OnMessage = intake;
+    form->gps->serial()->OnError = shownError;
     form.reset();
     Form1 = nullptr;
     return result;
