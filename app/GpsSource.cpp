@@ -35,7 +35,7 @@ double steadySeconds() {
 } // namespace
 
 GpsSource::GpsSource(QObject* parent, std::function<GpsUse()> use)
-    : QObject(parent), m_use(std::move(use)) {
+    : QObject(parent), m_use(std::move(use)), m_clock(steadySeconds) {
     m_serial = new TSerial(this);
     m_serial->setObjectName(QStringLiteral("Serial1"));
     m_serial->SetRxEventMode(rxMessage);
@@ -126,7 +126,7 @@ void GpsSource::watchLine(bool on) {
         m_lineTimer->stop();
         return;
     }
-    m_intake.restart(steadySeconds(), m_serial->bytesReceived());
+    m_intake.restart(m_clock(), m_serial->bytesReceived());
     emit monitorChanged(m_intake.monitor());
     m_lineTimer->start();
 }
@@ -136,7 +136,7 @@ void GpsSource::lookAtLine() {
         return;
     }
     const GpsIntake::LineState state =
-        m_intake.lineState(m_serial->bytesReceived(), steadySeconds(), m_serial->devicePath());
+        m_intake.lineState(m_serial->bytesReceived(), m_clock(), m_serial->devicePath());
     if (!state.status.empty()) {
         emit lineState(state);
     }

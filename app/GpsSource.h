@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 
 class QTimer;
 class TSerial;
@@ -49,6 +50,10 @@ public:
     // Once a second while open: why no position follows, if none does.
     void lookAtLine();
 
+    // The steady clock, in seconds, that the line's look measures silence by
+    // (tests step their own).
+    void setClock(std::function<double()> seconds) { m_clock = std::move(seconds); }
+
     // The device that port 1..4 opens now.
     std::string devicePath(int port) const;
 
@@ -70,6 +75,7 @@ private:
 
     std::function<GpsUse()> m_use;
     std::function<std::string(int)> m_devices;
+    std::function<double()> m_clock;
     TSerial* m_serial = nullptr;
     GpsIntake m_intake;
     QTimer* m_lineTimer = nullptr;
