@@ -83,9 +83,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     // Exit in the tab bar's corner, which Designer cannot place. It never takes
     // the focus (Form1.ui): Enter on a page must calculate, never quit.
     PageControl1->setCornerWidget(Button1, Qt::TopRightCorner);
-    for (QPushButton* calculate : {BitBtn1, CalcQTHtoGeo}) {
-        calculate->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-    }
     fitToFonts();
     drawPictures();
     // The layouts keep the sizes they saw in setupUi until their next run,
@@ -93,7 +90,6 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     for (QWidget* widget : findChildren<QWidget*>()) {
         widget->updateGeometry();
     }
-    red1->setPlainText(tessaro::fromWin1252(tessaro::helpText()));
     setLatLongTabOrder();
     for (QLabel* label : findChildren<QLabel*>()) {
         const QVariant caption = label->property("screenReaderCaption");
@@ -279,6 +275,15 @@ void TForm1::FormActivate(QObject*) {
         return;
     }
     firstActivationDone = true;
+    // What no one sees before the window is on the screen comes now, before
+    // its first frame is painted: the style looks its icon up in the
+    // desktop's icon theme (longer than building all the rest of the window),
+    // and the help text is laid out line by line.
+    const QIcon ok = style()->standardIcon(QStyle::SP_DialogOkButton);
+    for (QPushButton* calculate : {BitBtn1, CalcQTHtoGeo}) {
+        calculate->setIcon(ok);
+    }
+    red1->setPlainText(tessaro::fromWin1252(tessaro::helpText()));
     for (QLabel* result : {lbDist, lbBear, lbRevBear, lbDist2, lbBear2, lbRevBear2}) {
         result->clear();
     }
