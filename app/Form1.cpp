@@ -130,18 +130,35 @@ TForm1::~TForm1() {
 
 // Form1.ui gives these sizes as dynamic properties, in the units that keep the
 // layout right whatever font the system has: pixelSize (a font in pixels),
+// fixedPitchFamily (that family, or any fixed-pitch font where it is missing),
 // widthChars (a field as wide as that many digits), minWidthText (a label as
 // wide as its longest text), oneLineHigh (a label that keeps one line's
 // height when empty), keepRoomWhenHidden (a hidden widget that keeps its room).
+// Each widget's font changes once: a text field lays its text out anew with
+// every font it is given.
 void TForm1::fitToFonts() {
-    const QList<QWidget*> widgets = findChildren<QWidget*>();
+    QList<QWidget*> widgets;
+    for (QWidget* widget : findChildren<QWidget*>()) {
+        // Most have none of them, and asking a widget for one by name costs.
+        if (!widget->dynamicPropertyNames().isEmpty()) {
+            widgets.append(widget);
+        }
+    }
     for (QWidget* widget : widgets) {
         const QVariant pixels = widget->property("pixelSize");
-        if (pixels.isValid()) {
-            QFont font = widget->font();
-            font.setPixelSize(pixels.toInt());
-            widget->setFont(font);
+        const QVariant family = widget->property("fixedPitchFamily");
+        if (!pixels.isValid() && !family.isValid()) {
+            continue;
         }
+        QFont font = widget->font();
+        if (pixels.isValid()) {
+            font.setPixelSize(pixels.toInt());
+        }
+        if (family.isValid()) {
+            font.setFamilies({family.toString()});
+            font.setStyleHint(QFont::Monospace);
+        }
+        widget->setFont(font);
     }
     for (QWidget* widget : widgets) {
         const QFontMetrics metrics(widget->font());
@@ -163,10 +180,6 @@ void TForm1::fitToFonts() {
             widget->setSizePolicy(policy);
         }
     }
-    // A monospace stand-in where neither Courier New nor its substitute exists.
-    QFont mono = red1->font();
-    mono.setStyleHint(QFont::Monospace);
-    red1->setFont(mono);
 }
 
 void TForm1::drawPictures() {
