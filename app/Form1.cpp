@@ -14,6 +14,7 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QPainter>
 #include <QRadioButton>
 #include <QScreen>
@@ -35,7 +36,11 @@ namespace tessaro {
 namespace {
 
 QImage loadPicture(const QString& resource, const QSize& size) {
-    QImage picture(resource);
+    // The pictures are PNGs: said so, Qt reads them itself instead of first
+    // loading every image format plugin on the system to ask whether it can.
+    QImageReader reader(resource, "png");
+    reader.setAutoDetectImageFormat(false);
+    QImage picture = reader.read();
     if (picture.isNull()) {
         // Without the resource library the window still starts, with a blank picture.
         picture = QImage(size, QImage::Format_RGB32);
@@ -84,7 +89,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     // the focus (Form1.ui): Enter on a page must calculate, never quit.
     PageControl1->setCornerWidget(Button1, Qt::TopRightCorner);
     fitToFonts();
-    drawPictures();
+    drawPictures(icon);
     // The layouts keep the sizes they saw in setupUi until their next run,
     // which comes after the window below has taken its fixed size: tell them now.
     for (QWidget* widget : findChildren<QWidget*>()) {
@@ -182,14 +187,13 @@ void TForm1::fitToFonts() {
     }
 }
 
-void TForm1::drawPictures() {
+void TForm1::drawPictures(const QImage& icon) {
     // The icon on the page's own background, one pixel of margin right and below.
     QImage frame(33, 33, QImage::Format_RGB32);
     frame.fill(page4->palette().color(QPalette::Window));
     {
         QPainter painter(&frame);
-        painter.drawImage(
-            0, 0, tessaro::loadPicture(QStringLiteral(":/tessaro/icon.png"), QSize(32, 32)));
+        painter.drawImage(0, 0, icon);
     }
     Image1->SetPicture(frame);
     car->SetPicture(tessaro::loadPicture(QStringLiteral(":/tessaro/car.png"), QSize(150, 150)));

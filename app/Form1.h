@@ -123,7 +123,7 @@ protected:
 
 private:
     void fitToFonts(); // the sizes the .ui names in characters and pixels
-    void drawPictures();
+    void drawPictures(const QImage& icon);
     void createSerial();        // gps/: Serial1 with its handlers bound
     void watchGpsLine(bool on); // gps/: a new source is watched from now on, or none
     void bindHandlers();
