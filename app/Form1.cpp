@@ -15,6 +15,7 @@
 #include <QCloseEvent>
 #include <QFontDatabase>
 #include <QGuiApplication>
+#include <QImageReader>
 #include <QPainter>
 #include <QRadioButton>
 #include <QScreen>
@@ -36,7 +37,11 @@ namespace tessaro {
 namespace {
 
 QImage loadPicture(const QString& resource, const QSize& size) {
-    QImage picture(resource);
+    // The pictures are PNGs: said so, Qt reads them itself instead of first
+    // loading every image format plugin on the system to ask whether it can.
+    QImageReader reader(resource, "png");
+    reader.setAutoDetectImageFormat(false);
+    QImage picture = reader.read();
     if (picture.isNull()) {
         // Without the resource library the window still starts, with a blank picture.
         picture = QImage(size, QImage::Format_RGB32);
@@ -84,17 +89,13 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     // Exit in the tab bar's corner, which Designer cannot place. It never takes
     // the focus (Form1.ui): Enter on a page must calculate, never quit.
     PageControl1->setCornerWidget(Button1, Qt::TopRightCorner);
-    for (QPushButton* calculate : {BitBtn1, CalcQTHtoGeo}) {
-        calculate->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
-    }
     fitToFonts();
-    drawPictures();
+    drawPictures(icon);
     // The layouts keep the sizes they saw in setupUi until their next run,
     // which comes after the window below has taken its fixed size: tell them now.
     for (QWidget* widget : findChildren<QWidget*>()) {
         widget->updateGeometry();
     }
-    red1->setPlainText(tessaro::fromWin1252(tessaro::helpText()));
     setLatLongTabOrder();
     for (QLabel* label : findChildren<QLabel*>()) {
         const QVariant caption = label->property("screenReaderCaption");
@@ -138,18 +139,35 @@ TForm1::~TForm1() {
 
 // Form1.ui gives these sizes as dynamic properties, in the units that keep the
 // layout right whatever font the system has: pixelSize (a font in pixels),
+// fixedPitchFamily (that family, or any fixed-pitch font where it is missing),
 // widthChars (a field as wide as that many digits), minWidthText (a label as
 // wide as its longest text), oneLineHigh (a label that keeps one line's
 // height when empty), keepRoomWhenHidden (a hidden widget that keeps its room).
+// Each widget's font changes once: a text field lays its text out anew with
+// every font it is given.
 void TForm1::fitToFonts() {
-    const QList<QWidget*> widgets = findChildren<QWidget*>();
+    QList<QWidget*> widgets;
+    for (QWidget* widget : findChildren<QWidget*>()) {
+        // Most have none of them, and asking a widget for one by name costs.
+        if (!widget->dynamicPropertyNames().isEmpty()) {
+            widgets.append(widget);
+        }
+    }
     for (QWidget* widget : widgets) {
         const QVariant pixels = widget->property("pixelSize");
-        if (pixels.isValid()) {
-            QFont font = widget->font();
-            font.setPixelSize(pixels.toInt());
-            widget->setFont(font);
+        const QVariant family = widget->property("fixedPitchFamily");
+        if (!pixels.isValid() && !family.isValid()) {
+            continue;
         }
+        QFont font = widget->font();
+        if (pixels.isValid()) {
+            font.setPixelSize(pixels.toInt());
+        }
+        if (family.isValid()) {
+            font.setFamilies({family.toString()});
+            font.setStyleHint(QFont::Monospace);
+        }
+        widget->setFont(font);
     }
     for (QWidget* widget : widgets) {
         const QFontMetrics metrics(widget->font());
@@ -171,20 +189,15 @@ void TForm1::fitToFonts() {
             widget->setSizePolicy(policy);
         }
     }
-    // A monospace stand-in where neither Courier New nor its substitute exists.
-    QFont mono = red1->font();
-    mono.setStyleHint(QFont::Monospace);
-    red1->setFont(mono);
 }
 
-void TForm1::drawPictures() {
+void TForm1::drawPictures(const QImage& icon) {
     // The icon on the page's own background, one pixel of margin right and below.
     QImage frame(33, 33, QImage::Format_RGB32);
     frame.fill(page4->palette().color(QPalette::Window));
     {
         QPainter painter(&frame);
-        painter.drawImage(
-            0, 0, tessaro::loadPicture(QStringLiteral(":/tessaro/icon.png"), QSize(32, 32)));
+        painter.drawImage(0, 0, icon);
     }
     Image1->SetPicture(frame);
     car->SetPicture(tessaro::loadPicture(QStringLiteral(":/tessaro/car.png"), QSize(150, 150)));
@@ -283,6 +296,15 @@ void TForm1::FormActivate(QObject*) {
         return;
     }
     firstActivationDone = true;
+    // What no one sees before the window is on the screen comes now, before
+    // its first frame is painted: the style looks its icon up in the
+    // desktop's icon theme (longer than building all the rest of the window),
+    // and the help text is laid out line by line.
+    const QIcon ok = style()->standardIcon(QStyle::SP_DialogOkButton);
+    for (QPushButton* calculate : {BitBtn1, CalcQTHtoGeo}) {
+        calculate->setIcon(ok);
+    }
+    red1->setPlainText(tessaro::fromWin1252(tessaro::helpText()));
     for (QLabel* result : {lbDist, lbBear, lbRevBear, lbDist2, lbBear2, lbRevBear2}) {
         result->clear();
     }

@@ -121,7 +121,7 @@ protected:
 
 private:
     void fitToFonts(); // the sizes the .ui names in characters and pixels
-    void drawPictures();
+    void drawPictures(const QImage& icon);
     void createGpsSource(); // FormGps.cpp: gps with its reports bound
     void bindHandlers();
     void setLatLongTabOrder();

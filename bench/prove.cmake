@@ -9,6 +9,20 @@ if(TESSARO_GUI)
     add_executable(tessaro-startup-bench ${CMAKE_CURRENT_LIST_DIR}/startup.cpp)
     target_link_libraries(tessaro-startup-bench PRIVATE tessaro_window tessaro_test_support)
 
+    # The floor for the start-up on a real X screen, and the program that
+    # times both there (bench/README.md).
+    add_executable(tessaro-bare-window ${CMAKE_CURRENT_LIST_DIR}/bare_window.cpp)
+    target_link_libraries(tessaro-bare-window PRIVATE Qt6::Widgets)
+    if(PkgConfig_FOUND)
+        pkg_check_modules(XCB QUIET IMPORTED_TARGET xcb)
+    endif()
+    if(XCB_FOUND)
+        add_executable(tessaro-map-time ${CMAKE_CURRENT_LIST_DIR}/map_time.cpp)
+        target_link_libraries(tessaro-map-time PRIVATE PkgConfig::XCB)
+    else()
+        message(STATUS "tessaro-map-time: xcb not found (libxcb1-dev), left out")
+    endif()
+
     # The pictures, as the program has them (an object library: linked directly).
     if(TARGET tessaro_resources)
         target_link_libraries(tessaro-soak PRIVATE tessaro_resources)

@@ -9,6 +9,7 @@
 
 #include <QAccessible>
 #include <QCheckBox>
+#include <QFontInfo>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -241,6 +242,11 @@ TEST_F(Window, EveryControlCarriesItsNameAndLayoutValues) {
     EXPECT_FALSE(f.CheckBox2->isChecked());
     EXPECT_TRUE(f.carContent->isHidden());
     EXPECT_TRUE(f.red1->isReadOnly());
+    EXPECT_TRUE(QFontInfo(f.red1->font()).fixedPitch());
+    EXPECT_EQ(f.red1->font().pixelSize(), 13);
+    for (const QPushButton* calculate : {f.BitBtn1, f.CalcQTHtoGeo}) {
+        EXPECT_FALSE(calculate->icon().isNull()) << qPrintable(calculate->objectName());
+    }
     EXPECT_EQ(f.red1->toPlainText(), tessaro::fromWin1252(tessaro::helpText()));
     EXPECT_EQ(f.red1->document()->blockCount(), 70);
     EXPECT_EQ(f.red1->document()->findBlockByNumber(30).text(),
