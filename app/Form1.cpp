@@ -8,6 +8,7 @@
 #include "GreatCircle.h"
 
 #include "HelpText.h"
+#include "LocatorUdp.h"
 #include "Widgets.h"
 #include "Win1252.h"
 
@@ -102,6 +103,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
         }
     }
     createSerial();
+    locatorUdp = new LocatorUdp(this);
+    connect(locatorUdp, &LocatorUdp::statusChanged, lbLocatorUdp, &QLabel::setText);
     bindHandlers();
     // The long path is a great-circle figure: its rows show with it only.
     for (QLabel* longPath : {lbLongCaption, lbLong, lbLongCaption2, lbLong2}) {
@@ -222,6 +225,8 @@ void TForm1::bindHandlers() {
     rgGpsTarget->OnClick = [this](QObject* sender) { rgGpsTargetClick(sender); };
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(CheckBox1); });
     connect(CheckBox2, &QCheckBox::toggled, this, [this] { CheckBox2Click(CheckBox2); });
+    connect(cbLocatorUdp, &QCheckBox::toggled, this, [this] { locatorUdpChanged(); });
+    connect(edLocatorUdpServer, &QLineEdit::editingFinished, this, [this] { locatorUdpChanged(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(Button1); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(BitBtn1); });
     connect(CalcQTHtoGeo, &QPushButton::clicked, this, [this] { CalcQTHtoGeoClick(CalcQTHtoGeo); });
@@ -340,6 +345,9 @@ void TForm1::applyLoadedSettings() {
     edFmQth->setText(qthLocText);
     CheckBox1->setChecked(centerLocator);
     CheckBox2->setChecked(showCarPage);
+    edLocatorUdpServer->setText(locatorUdpServer);
+    cbLocatorUdp->setChecked(locatorUdpOn);
+    locatorUdpChanged();
     rgGpsTarget->SetItemIndex(gpsTarget);
     rgMethod->SetItemIndex(tessaro::greatCircleAvailable() ? distanceMethod : 0);
     gpsOpenDeferred = false;
@@ -370,6 +378,10 @@ void TForm1::CheckBox1Click(QObject*) {
     setupChanged();
 }
 
+void TForm1::locatorUdpChanged() {
+    locatorUdp->configure(cbLocatorUdp->isChecked(), edLocatorUdpServer->text());
+}
+
 void TForm1::Button1Click(QObject*) {
     closeGpsPort();
     close();
@@ -392,6 +404,8 @@ void TForm1::FormClose(QObject*) {
     comSpeedIndex = rgComspeed->ItemIndex();
     activePage = PageControl1->currentIndex();
     showCarPage = CheckBox2->isChecked();
+    locatorUdpOn = cbLocatorUdp->isChecked();
+    locatorUdpServer = edLocatorUdpServer->text();
 }
 
 void TForm1::FormDestroy(QObject*) {

@@ -187,12 +187,12 @@ struct StoredValue {
     std::function<void(const QVariant&)> set;
 };
 
-StoredValue text(const char* name, QLineEdit* field, QString& value) {
+StoredValue text(const char* name, QLineEdit* field, QString& value, bool missingIsSilent = false) {
     return {name,
             field,
             0,
             0,
-            false,
+            missingIsSilent,
             field->text(),
             [&value] { return QVariant(value); },
             [&value](const QVariant& read) { value = read.toString(); }};
@@ -245,6 +245,11 @@ std::vector<StoredValue> storedValues(TForm1& f) {
                       [&f](const QVariant& read) { f.showCarPage = read.toInt() != 0; }});
     // Absent in stores of earlier versions: the plane, as they computed.
     values.push_back(index(key::kDistanceMethod, f.rgMethod, f.distanceMethod, true, 0));
+    values.push_back({key::kLocatorUdp, nullptr, std::numeric_limits<std::int32_t>::min(),
+                      std::numeric_limits<std::int32_t>::max(), true, 0,
+                      [&f] { return QVariant(f.locatorUdpOn ? 1 : 0); },
+                      [&f](const QVariant& read) { f.locatorUdpOn = read.toInt() != 0; }});
+    values.push_back(text(key::kLocatorUdpServer, f.edLocatorUdpServer, f.locatorUdpServer, true));
     return values;
 }
 

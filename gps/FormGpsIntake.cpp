@@ -2,6 +2,7 @@
 // window's GpsIntake, and what it returns is written into the controls.
 #include "Form1.h"
 
+#include "LocatorUdp.h"
 #include "Widgets.h"
 #include "Win1252.h"
 
@@ -100,6 +101,9 @@ void TForm1::Serial1Message(TSerial*, std::string RxMessage) {
         writeNumber(start ? edFmLonSec : edToLonSec, fields->longitude[2]);
         (start ? rgFmLon : rgToLon)->SetItemIndex(fields->longitudeIndex);
         (start ? edFmQth : edToQTH)->setText(fromWin1252(fields->locator));
+        if (start) {
+            locatorUdp->setOwnLocator(fields->locator); // its square, 6 characters
+        }
         BitBtn1Click(nullptr);
         // A Lat/Long page that refused the user's other point says why, and
         // keeps saying it at every fix until the input is mended. (An empty

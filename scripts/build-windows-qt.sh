@@ -56,7 +56,7 @@ cmake -G Ninja ../src \
     -DFEATURE_static_runtime=ON \
     -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF \
     -DFEATURE_gui=ON -DFEATURE_widgets=ON -DFEATURE_testlib=ON \
-    -DFEATURE_sql=OFF -DFEATURE_network=ON -DINPUT_openssl=no -DFEATURE_ssl=OFF
+    -DFEATURE_sql=OFF -DFEATURE_network=ON -DINPUT_openssl=no -DFEATURE_ssl=OFF \
     -DFEATURE_xml=OFF -DFEATURE_dbus=OFF \
     -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_vulkan=OFF -DFEATURE_printsupport=OFF \
     -DFEATURE_concurrent=OFF -DFEATURE_icu=OFF -DFEATURE_glib=OFF \
