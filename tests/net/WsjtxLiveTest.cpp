@@ -109,10 +109,20 @@ protected:
 
     void TearDown() override {
         if (wsjtx.state() != QProcess::NotRunning) {
+            // Asked to close (Close, type 6), WSJT-X ends cleanly and gives
+            // back its decoder's shared memory, which a killed one leaves behind.
+            if (clientPort != 0) {
+                const QByteArray close = QByteArray::fromHex("ADBCCBDA000000020000000600000006");
+                listener.writeDatagram(close + "WSJT-X", client, clientPort);
+                wsjtx.waitForFinished(15000);
+            }
+        }
+        if (wsjtx.state() != QProcess::NotRunning) {
             // Its own process group: the X server, WSJT-X and its decoder.
-            ::kill(-static_cast<pid_t>(wsjtx.processId()), SIGTERM);
+            const auto group = -static_cast<pid_t>(wsjtx.processId());
+            ::kill(group, SIGTERM);
             if (!wsjtx.waitForFinished(10000)) {
-                ::kill(-static_cast<pid_t>(wsjtx.processId()), SIGKILL);
+                ::kill(group, SIGKILL);
                 wsjtx.waitForFinished(5000);
             }
         }
@@ -129,8 +139,8 @@ protected:
         env.insert(QStringLiteral("XDG_CONFIG_HOME"), home.path() + QStringLiteral("/.config"));
         env.insert(QStringLiteral("TMPDIR"), home.path());
         wsjtx.setProcessEnvironment(env);
-        wsjtx.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        wsjtx.setStandardOutputFile(QProcess::nullDevice());
+        wsjtx.setProcessChannelMode(QProcess::MergedChannels);
+        wsjtx.setStandardOutputFile(home.path() + QStringLiteral("/wsjtx.log"));
         wsjtx.setChildProcessModifier([] { ::setpgid(0, 0); });
         wsjtx.start(QStringLiteral(TESSARO_WITH_XVFB), {QStringLiteral("wsjtx")});
         ASSERT_TRUE(wsjtx.waitForStarted());
@@ -141,7 +151,13 @@ protected:
         return waitUntil(
             [&] {
                 while (listener.hasPendingDatagrams()) {
-                    if (statusGrid(listener.receiveDatagram().data()) == grid) {
+                    const QNetworkDatagram d = listener.receiveDatagram();
+                    client = d.senderAddress();
+                    clientPort = static_cast<quint16>(d.senderPort());
+                    ++heard;
+                    const auto shown = statusGrid(d.data());
+                    lastGrid = shown ? *shown : lastGrid;
+                    if (shown == grid) {
                         return true;
                     }
                 }
@@ -150,11 +166,28 @@ protected:
             boundMs);
     }
 
+    // What a failed wait saw, and what WSJT-X said.
+    std::string seen() const {
+        QFile log(home.path() + QStringLiteral("/wsjtx.log"));
+        log.open(QIODevice::ReadOnly);
+        return QStringLiteral("%1 datagrams, last DE grid \"%2\", WSJT-X %3; its output:\n%4")
+            .arg(heard)
+            .arg(QString::fromLatin1(lastGrid))
+            .arg(wsjtx.state() == QProcess::Running ? QStringLiteral("running")
+                                                    : QStringLiteral("ended"))
+            .arg(QString::fromLocal8Bit(log.readAll().right(2000)))
+            .toStdString();
+    }
+
     PseudoTerminal pty;
     QTemporaryDir home;
     quint16 port = 0;
     QUdpSocket listener;
     QProcess wsjtx;
+    QHostAddress client; // where WSJT-X sends from
+    quint16 clientPort = 0;
+    int heard = 0;
+    QByteArray lastGrid;
 };
 
 // Fixes along 51°30.7712' N, 5' of longitude apart: one subsquare (5' wide)
@@ -182,7 +215,7 @@ TEST_F(WsjtxLive, EachNewSquareBecomesWsjtxsGrid) {
                                           .arg(QString::fromLatin1(server)));
     startWsjtx();
     // Its first Status carries the grid of its settings.
-    ASSERT_TRUE(statusShows("JN49", 60000)) << "no Status from WSJT-X";
+    ASSERT_TRUE(statusShows("JN49", 60000)) << seen();
     ASSERT_TRUE(waitUntil(
         [&] { return f.lbLocatorUdp->text() == QStringLiteral("WSJT-X: waiting for a GPS fix"); },
         20000))
@@ -202,10 +235,14 @@ TEST_F(WsjtxLive, EachNewSquareBecomesWsjtxsGrid) {
         const std::string sentence =
             tessaro::test::withChecksum(std::string("$GPGLL,5130.7712,N,") + fix.longitude + "," +
                                         fix.east + "," + time + ",A");
+        while (listener.hasPendingDatagrams()) {
+            listener.receiveDatagram(); // earlier Statuses count for nothing
+        }
         QElapsedTimer clock;
         clock.start();
         ASSERT_TRUE(pty.send(sentence + "\r\n"));
-        ASSERT_TRUE(statusShows(fix.grid, 10000)) << "WSJT-X did not take " << fix.grid;
+        ASSERT_TRUE(statusShows(fix.grid, 10000))
+            << "WSJT-X did not take " << fix.grid << ": " << seen();
         ms.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
         EXPECT_TRUE(waitUntil([&] {
             return f.lbLocatorUdp->text() == QStringLiteral("WSJT-X: ") + fix.grid;
