@@ -139,7 +139,8 @@ TForm1::~TForm1() {
 // layout right whatever font the system has: pixelSize (a font in pixels),
 // widthChars (a field as wide as that many digits), minWidthText (a label as
 // wide as its longest text), oneLineHigh (a label that keeps one line's
-// height when empty), keepRoomWhenHidden (a hidden widget that keeps its room).
+// height when empty), linesHigh (a label with room for that many lines),
+// keepRoomWhenHidden (a hidden widget that keeps its room).
 void TForm1::fitToFonts() {
     const QList<QWidget*> widgets = findChildren<QWidget*>();
     for (QWidget* widget : widgets) {
@@ -163,6 +164,10 @@ void TForm1::fitToFonts() {
         }
         if (widget->property("oneLineHigh").toBool()) {
             widget->setMinimumHeight(metrics.height());
+        }
+        const QVariant lines = widget->property("linesHigh");
+        if (lines.isValid()) {
+            widget->setMinimumHeight(metrics.lineSpacing() * lines.toInt());
         }
         if (widget->property("keepRoomWhenHidden").toBool()) {
             QSizePolicy policy = widget->sizePolicy();
