@@ -83,7 +83,15 @@ void LocatorUdp::listen(const QHostAddress& address, quint16 port) {
         bound = socket->bind(address, port, QUdpSocket::DontShareAddress);
     }
     if (!bound) {
-        if (socket->error() == QAbstractSocket::AddressInUseError) {
+        // Windows refuses a port another socket holds alone as "access denied".
+        const auto error = socket->error();
+#ifdef _WIN32
+        const bool taken = error == QAbstractSocket::AddressInUseError ||
+                           error == QAbstractSocket::SocketAccessError;
+#else
+        const bool taken = error == QAbstractSocket::AddressInUseError;
+#endif
+        if (taken) {
             m_problem = multicast
                             ? tr("Port %1 is taken by a program that does not share it.").arg(port)
                             : tr("Port %1 is taken by another program. Use a multicast "
