@@ -9,6 +9,7 @@
 #include "GreatCircle.h"
 
 #include "HelpText.h"
+#include "LocatorUdp.h"
 #include "Widgets.h"
 #include "Win1252.h"
 
@@ -104,6 +105,8 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
         }
     }
     createGpsSource();
+    locatorUdp = new LocatorUdp(this);
+    connect(locatorUdp, &LocatorUdp::statusChanged, lbLocatorUdp, &QLabel::setText);
     bindHandlers();
     // The long path is a great-circle figure: its rows show with it only.
     for (QLabel* longPath : {lbLongCaption, lbLong, lbLongCaption2, lbLong2}) {
@@ -142,7 +145,8 @@ TForm1::~TForm1() {
 // fixedPitchFamily (that family, or any fixed-pitch font where it is missing),
 // widthChars (a field as wide as that many digits), minWidthText (a label as
 // wide as its longest text), oneLineHigh (a label that keeps one line's
-// height when empty), keepRoomWhenHidden (a hidden widget that keeps its room).
+// height when empty), linesHigh (a label with room for that many lines),
+// keepRoomWhenHidden (a hidden widget that keeps its room).
 // Each widget's font changes once: a text field lays its text out anew with
 // every font it is given.
 void TForm1::fitToFonts() {
@@ -182,6 +186,10 @@ void TForm1::fitToFonts() {
         }
         if (widget->property("oneLineHigh").toBool()) {
             widget->setMinimumHeight(metrics.height());
+        }
+        const QVariant lines = widget->property("linesHigh");
+        if (lines.isValid()) {
+            widget->setMinimumHeight(metrics.lineSpacing() * lines.toInt());
         }
         if (widget->property("keepRoomWhenHidden").toBool()) {
             QSizePolicy policy = widget->sizePolicy();
@@ -239,6 +247,8 @@ void TForm1::bindHandlers() {
     rgGpsTarget->OnClick = [this](QObject* sender) { rgGpsTargetClick(sender); };
     connect(CheckBox1, &QCheckBox::toggled, this, [this] { CheckBox1Click(CheckBox1); });
     connect(CheckBox2, &QCheckBox::toggled, this, [this] { CheckBox2Click(CheckBox2); });
+    connect(cbLocatorUdp, &QCheckBox::toggled, this, [this] { locatorUdpChanged(); });
+    connect(edLocatorUdpServer, &QLineEdit::editingFinished, this, [this] { locatorUdpChanged(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(Button1); });
     connect(BitBtn1, &QPushButton::clicked, this, [this] { BitBtn1Click(BitBtn1); });
     connect(CalcQTHtoGeo, &QPushButton::clicked, this, [this] { CalcQTHtoGeoClick(CalcQTHtoGeo); });
@@ -366,6 +376,9 @@ void TForm1::applyLoadedSettings() {
     edFmQth->setText(qthLocText);
     CheckBox1->setChecked(centerLocator);
     CheckBox2->setChecked(showCarPage);
+    edLocatorUdpServer->setText(locatorUdpServer);
+    cbLocatorUdp->setChecked(locatorUdpOn);
+    locatorUdpChanged();
     rgGpsTarget->SetItemIndex(gpsTarget);
     rgMethod->SetItemIndex(tessaro::greatCircleAvailable() ? distanceMethod : 0);
     gpsOpenDeferred = false;
@@ -396,6 +409,10 @@ void TForm1::CheckBox1Click(QObject*) {
     setupChanged();
 }
 
+void TForm1::locatorUdpChanged() {
+    locatorUdp->configure(cbLocatorUdp->isChecked(), edLocatorUdpServer->text());
+}
+
 void TForm1::Button1Click(QObject*) {
     closeGpsPort();
     close();
@@ -418,6 +435,8 @@ void TForm1::FormClose(QObject*) {
     comSpeedIndex = rgComspeed->ItemIndex();
     activePage = PageControl1->currentIndex();
     showCarPage = CheckBox2->isChecked();
+    locatorUdpOn = cbLocatorUdp->isChecked();
+    locatorUdpServer = edLocatorUdpServer->text();
 }
 
 void TForm1::FormDestroy(QObject*) {

@@ -6,7 +6,8 @@
 //                    BitBtn1 -> BitBtn1Click (distance, bearing, locators)
 //   QTH Locator page edFmQth/edToQTH, CalcQTHtoGeo -> CalcQTHtoGeoClick
 //   Setup page       rgUnits, rgDigits -> rgDigitsClick, CheckBox1 -> CheckBox1Click,
-//                    CheckBox2 -> CheckBox2Click (Car page content on/off)
+//                    CheckBox2 -> CheckBox2Click (Car page content on/off),
+//                    cbLocatorUdp/edLocatorUdpServer -> locatorUdpChanged, lbLocatorUdp
 //   GPS page         rgComport/rgComspeed/rgGpsTarget -> OpenGpsPort, lbNmea1..4 monitor,
 //                    gps (GpsSource) -> showGpsFix / showGpsLineState (FormGps.cpp)
 //   About/Help page  Image1, Versionlabel, red1 (help text)
@@ -30,6 +31,7 @@
 namespace tessaro {
 class GpsSource;
 }
+class LocatorUdp;
 
 class TForm1 : public QMainWindow, public Ui::TForm1 {
     Q_OBJECT
@@ -61,6 +63,8 @@ public:
     void CalcQTHtoGeoClick(QObject* Sender);
     void btEnterCurrHeadClick(QObject* Sender);
     void CheckBox2Click(QObject* Sender);
+    // The WSJT-X row of the Setup page changed: the server follows it.
+    void locatorUdpChanged();
     void updateCarPage(double bearing, const std::string& distanceText);
     // A Setup choice changed: the pages calculated so far are calculated again.
     void setupChanged();
@@ -111,6 +115,10 @@ public:
     bool carHasBearing = false;
     double carBearing = 0.0;
     std::string carDistanceText;
+    // "Send my locator to WSJT-X / JTDX" and its UDP server, as stored.
+    bool locatorUdpOn = false;
+    QString locatorUdpServer;
+    LocatorUdp* locatorUdp = nullptr; // gets the start point's locator of each GPS fix
 
 protected:
     bool event(QEvent* e) override;         // activation -> FormActivate

@@ -5,6 +5,7 @@
 
 #include "Application.h"
 #include "GpsSource.h"
+#include "LocatorUdp.h"
 #include "Serial4.h"
 #include "Widgets.h"
 #include "Win1252.h"
@@ -167,6 +168,9 @@ void TForm1::showGpsFix(const tessaro::GpsIntakeResult& result) {
         writeNumber(start ? edFmLonSec : edToLonSec, fields->longitude[2]);
         (start ? rgFmLon : rgToLon)->SetItemIndex(fields->longitudeIndex);
         (start ? edFmQth : edToQTH)->setText(fromWin1252(fields->locator));
+        if (start) {
+            locatorUdp->setOwnLocator(fields->locator); // its square, 6 characters
+        }
         BitBtn1Click(nullptr);
         // A Lat/Long page that refused the user's other point says why, and
         // keeps saying it at every fix until the input is mended. (An empty

@@ -154,12 +154,13 @@ void TForm1::focusPageStart() {
         return widget->isEnabled() && widget->isVisibleTo(page) &&
                (widget->focusPolicy() & Qt::TabFocus) != 0;
     };
-    // An edit field first (with GPS feeding one point, the other point's),
-    // its whole text selected: the focus may have been there already, moved
-    // by the tab widget, and then no focus event selects it.
+    // On a page that calculates, an edit field first (with GPS feeding one
+    // point, the other point's), its whole text selected: the focus may have
+    // been there already, moved by the tab widget, and then no focus event
+    // selects it. The Setup page starts at its first choice.
     for (QWidget* widget : order) {
         auto* field = qobject_cast<QLineEdit*>(widget);
-        if (field != nullptr && canTakeFocus(field)) {
+        if (pageDefaultButton() != nullptr && field != nullptr && canTakeFocus(field)) {
             field->setFocus(Qt::TabFocusReason);
             field->selectAll();
             return;

@@ -20,12 +20,13 @@ constexpr std::int32_t kAnyInteger[] = {std::numeric_limits<std::int32_t>::min()
                                         std::numeric_limits<std::int32_t>::max()};
 
 // A text's first-start value is the layout's, read before anything is put into the field.
-StoredValue text(const char* name, const QLineEdit* field, QString& value) {
+StoredValue text(const char* name, const QLineEdit* field, QString& value,
+                 bool missingIsSilent = false) {
     return {name,
             field->maxLength(),
             0,
             0,
-            false,
+            missingIsSilent,
             field->text(),
             [&value] { return QVariant(value); },
             [&value](const QVariant& read) { value = read.toString(); }};
@@ -82,6 +83,8 @@ std::vector<StoredValue> storedValues(TForm1& f) {
         flag(key::kShowCarPage, f.showCarPage, 0),
         // Absent in stores of earlier versions: the plane, as they computed.
         index(key::kDistanceMethod, f.rgMethod, f.distanceMethod, true, 0),
+        flag(key::kLocatorUdp, f.locatorUdpOn, 0),
+        text(key::kLocatorUdpServer, f.edLocatorUdpServer, f.locatorUdpServer, true),
     };
 }
 

@@ -51,6 +51,10 @@ inline constexpr char kGpsTarget[] = "target";
 inline constexpr char kDistanceMethod[] = "distmethod";
 // "Show Car page", 0 or 1; absent in files of earlier versions, which read as unticked.
 inline constexpr char kShowCarPage[] = "showcar";
+// "Send my locator to WSJT-X / JTDX", 0 or 1, and its UDP server as HOST:PORT;
+// absent in stores of earlier versions: off, 127.0.0.1:2237.
+inline constexpr char kLocatorUdp[] = "LocatorUdp";
+inline constexpr char kLocatorUdpServer[] = "LocatorUdpServer";
 } // namespace settings
 
 class SettingsError : public ShownError {

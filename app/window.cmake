@@ -10,6 +10,7 @@ set(TESSARO_WINDOW_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/FormSettings.cpp
     ${CMAKE_CURRENT_LIST_DIR}/GpsSource.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HelpText.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/LocatorUdp.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Settings.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Widgets.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Win1252.cpp)
@@ -26,7 +27,8 @@ else()
 endif()
 target_include_directories(tessaro_window PUBLIC ${CMAKE_CURRENT_LIST_DIR}
                                                  $<BUILD_INTERFACE:${tessaro_ui_dir}>)
-target_link_libraries(tessaro_window PUBLIC tessaro_pagecalc tessaro_gps Qt6::Widgets)
+target_link_libraries(tessaro_window PUBLIC tessaro_pagecalc tessaro_gps tessaro_net Qt6::Widgets
+                                            Qt6::Network)
 if(TARGET tessaro_serial)
     target_link_libraries(tessaro_window PUBLIC tessaro_serial)
 endif()

@@ -173,6 +173,33 @@ def heading():
         write("heading", name, text + bytes([comma]))
 
 
+def wsjtx_datagram():
+    data = HERE.parent / "tests" / "data" / "wsjtx"
+    heartbeat = (data / "heartbeat-2.6.1.bin").read_bytes()
+    status = (data / "status-2.6.1.bin").read_bytes()
+    close = bytes.fromhex("ADBCCBDA 00000003 00000006 00000006") + b"WSJT-X"
+
+    def steps(*items):
+        """Each item (port, seconds later, locator text or None, datagram) is one round."""
+        p, front = Provider(), b""
+        for port, later, locator, datagram in items:
+            p.integral_in_range(50000, 50003, port).integral_in_range(0, 40, later)
+            p.boolean(locator is not None)
+            text = locator if locator is not None else datagram
+            # ConsumeRandomLengthString: a backslash is doubled, and "\\" plus another byte ends it.
+            front += text.replace(b"\\", b"\\\\") + b"\\x"
+        return p.bytes(front)
+
+    write("wsjtx_datagram", "heartbeat-fix-status",
+          steps((50000, 0, None, heartbeat), (50000, 1, b"jn58td", None), (50000, 0, None, status)))
+    write("wsjtx_datagram", "fix-then-two-clients-close",
+          steps((50000, 0, b"JN58TD12", None), (50000, 5, None, heartbeat),
+                (50001, 5, None, heartbeat), (50000, 1, None, close)))
+    write("wsjtx_datagram", "silent-then-new-square",
+          steps((50002, 0, None, heartbeat), (50000, 40, b"IO91WM", None),
+                (50000, 40, b"IO91WN", None)))
+
+
 if __name__ == "__main__":
     gll()
     locator()
@@ -181,3 +208,4 @@ if __name__ == "__main__":
     format_fixed()
     lenient_int()
     heading()
+    wsjtx_datagram()

@@ -7,10 +7,10 @@ want=(build-essential cmake ninja-build pkg-config qt6-base-dev qt6-qpa-plugins 
       fonts-liberation libgeographiclib-dev qt6-l10n-tools)
 case "${1:-run}" in
     test) want+=(libgtest-dev libgmock-dev at-spi2-core dbus-daemon python3-pyatspi xvfb
-                 gpsd gpsd-clients) ;;
+                 gpsd gpsd-clients wsjtx) ;;
     ci) want+=(libgtest-dev libgmock-dev at-spi2-core dbus-daemon python3-pyatspi xvfb
                libbenchmark-dev libhamlib-dev libxcb1-dev clang-14 libclang-rt-14-dev libfuzzer-14-dev
-               clang-format clang-tidy gpsd gpsd-clients) ;;
+               clang-format clang-tidy gpsd gpsd-clients wsjtx) ;;
     windows) want=(cmake ninja-build qt6-base-dev qt6-base-dev-tools qt6-l10n-tools dpkg-dev
                    g++-mingw-w64-x86-64-posix googletest wine wine64 nsis xvfb xauth x11-apps xdotool
                    netpbm) ;;

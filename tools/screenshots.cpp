@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QSettings>
+#include <QSignalBlocker>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -60,6 +61,12 @@ int main(int argc, char* argv[]) {
     form.CalcQTHtoGeoClick(nullptr);
     form.CheckBox2->setChecked(true);
     form.sb->SetSimpleText(QString());
+    // WSJT-X as it looks once it took the locator (no socket opened here).
+    {
+        const QSignalBlocker quiet(form.cbLocatorUdp);
+        form.cbLocatorUdp->setChecked(true);
+    }
+    form.lbLocatorUdp->setText(QStringLiteral("WSJT-X: JN49KW"));
 
     for (int page = 0; page < form.PageControl1->count(); ++page) {
         form.PageControl1->setCurrentIndex(page);

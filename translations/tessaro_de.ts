@@ -2,6 +2,45 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>LocatorUdp</name>
+    <message>
+        <source>&quot;%1&quot; is no address and port such as 127.0.0.1:2237 or 224.0.0.1:2237</source>
+        <translation>„%1“ ist keine Adresse mit Port wie 127.0.0.1:2237 oder 224.0.0.1:2237</translation>
+    </message>
+    <message>
+        <source>Port %1 is taken by a program that does not share it.</source>
+        <translation>Port %1 ist von einem Programm belegt, das ihn nicht teilt.</translation>
+    </message>
+    <message>
+        <source>Port %1 is taken by another program. Use a multicast address such as 224.0.0.1:%1, here and as WSJT-X&apos;s UDP Server.</source>
+        <translation>Port %1 ist von einem anderen Programm belegt. Nehmen Sie eine Multicast-Adresse wie 224.0.0.1:%1, hier und als UDP Server in WSJT-X.</translation>
+    </message>
+    <message>
+        <source>Cannot listen on %1: %2</source>
+        <translation>Kann nicht auf %1 empfangen: %2</translation>
+    </message>
+    <message>
+        <source>Cannot join %1 on any network interface: %2</source>
+        <translation>Kann %1 auf keiner Netzwerkschnittstelle beitreten: %2</translation>
+    </message>
+    <message>
+        <source>Listening on %1: no WSJT-X or JTDX heard yet</source>
+        <translation>Empfange auf %1: noch kein WSJT-X oder JTDX gehört</translation>
+    </message>
+    <message>
+        <source>%1: waiting for a GPS fix</source>
+        <translation>%1: wartet auf eine GPS-Position</translation>
+    </message>
+    <message>
+        <source>%1: %2 sent</source>
+        <translation>%1: %2 gesendet</translation>
+    </message>
+    <message>
+        <source>%1 keeps %2, not %3: turn on Accept UDP requests and AutoGrid there</source>
+        <translation>%1 behält %2, nicht %3: dort Accept UDP requests und AutoGrid einschalten</translation>
+    </message>
+</context>
+<context>
     <name>Settings</name>
     <message>
         <source>Cannot read the value &apos;%1&apos;</source>

@@ -140,7 +140,8 @@ TEST_F(Store, AnUnwritableStoreSaysWhereWhyAndWhatWasNotStored) {
                              "FmLatitudeMin, FmLatitudeSec, FmLongitudeDeg, FmLongitudeMin, "
                              "FmLongitudeSec, FmLatitude_NS, FMLongitude_EW, Units, qthloc, "
                              "numdigits, comport, comspeed, actpage, center, target, showcar, "
-                             "distmethod. The settings stored before are kept.")
+                             "distmethod, LocatorUdp, LocatorUdpServer. The settings stored "
+                             "before are kept.")
                   .arg(m_dir.path()));
 }
 

@@ -23,6 +23,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QUdpSocket>
 #include <stdexcept>
 
 namespace {
@@ -305,8 +306,11 @@ TEST_F(Window, FirstStartSelectsGpsOffAndStoresIt) {
     EXPECT_FALSE(f.isVisible());
     finish();
     const auto store = readStore();
-    EXPECT_EQ(store.size(), 18);
+    EXPECT_EQ(store.size(), 20);
     EXPECT_EQ(store.value(QStringLiteral("showcar")).toInt(), 0);
+    EXPECT_EQ(store.value(QStringLiteral("LocatorUdp")).toInt(), 0);
+    EXPECT_EQ(store.value(QStringLiteral("LocatorUdpServer")).toString(),
+              QStringLiteral("127.0.0.1:2237"));
     EXPECT_EQ(store.value(QStringLiteral("target")).toInt(), 2);
     EXPECT_EQ(store.value(QStringLiteral("distmethod")).toInt(), 0); // plane
     EXPECT_EQ(store.value(QStringLiteral("actpage")).toInt(), 5);
@@ -354,6 +358,43 @@ TEST_F(Window, OnlyTheFirstTenValuesGiveTheDefaultsSilently) {
     EXPECT_EQ(f.rgDigits->ItemIndex(), 0);
     EXPECT_FALSE(f.eightDigits);
     EXPECT_FALSE(f.CheckBox2->isChecked());
+    EXPECT_FALSE(f.cbLocatorUdp->isChecked());
+    EXPECT_EQ(f.edLocatorUdpServer->text(), QStringLiteral("127.0.0.1:2237"));
+    EXPECT_EQ(f.lbLocatorUdp->text(), QString());
+}
+
+// The WSJT-X row by keys: a stored server text that is no address is told,
+// Alt+U and a typed address listen there, Alt+W stops it; both are stored.
+TEST_F(Window, TheWsjtxRowIsWorkedByKeysAndKept) {
+    writeStoreText(firstTenValues() + "LocatorUdp=1\nLocatorUdpServer=127.0.0.1:22x7\n");
+    TForm1& f = start();
+    EXPECT_TRUE(m_errors.isEmpty()) << qPrintable(m_errors.join('|'));
+    EXPECT_TRUE(f.cbLocatorUdp->isChecked());
+    EXPECT_EQ(f.lbLocatorUdp->text(),
+              QStringLiteral("\"127.0.0.1:22x7\" is no address and port such as 127.0.0.1:2237 "
+                             "or 224.0.0.1:2237"));
+
+    press(Qt::Key_S, Qt::AltModifier);
+    EXPECT_EQ(QApplication::focusWidget(), f.rgUnits->tabStop()); // the first choice, not the field
+    press(Qt::Key_U, Qt::AltModifier);
+    ASSERT_EQ(QApplication::focusWidget(), f.edLocatorUdpServer);
+    QUdpSocket probe; // a free port, given back
+    ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+    const QString server = QStringLiteral("127.0.0.1:%1").arg(probe.localPort());
+    probe.close();
+    typeKeys(server + QStringLiteral("\n"));
+    EXPECT_EQ(f.lbLocatorUdp->text(),
+              QStringLiteral("Listening on %1: no WSJT-X or JTDX heard yet").arg(server));
+    press(Qt::Key_W, Qt::AltModifier);
+    EXPECT_FALSE(f.cbLocatorUdp->isChecked());
+    EXPECT_EQ(QApplication::focusWidget(), f.cbLocatorUdp);
+    EXPECT_EQ(f.lbLocatorUdp->text(), QString());
+
+    press(Qt::Key_Escape);
+    finish();
+    const auto store = readStore();
+    EXPECT_EQ(store.value(QStringLiteral("LocatorUdp")).toInt(), 0);
+    EXPECT_EQ(store.value(QStringLiteral("LocatorUdpServer")).toString(), server);
 }
 
 // Whoever ends on the Car page with its content shown comes back to it.
@@ -582,7 +623,7 @@ TEST_F(Window, TitleBarCloseStoresWhatExitStores) {
     const auto viaExit = storedAfterSession(false);
     const auto viaTitleBar = storedAfterSession(true);
     EXPECT_EQ(viaExit, viaTitleBar);
-    EXPECT_EQ(viaExit.size(), 18);
+    EXPECT_EQ(viaExit.size(), 20);
     EXPECT_EQ(viaExit.value(QStringLiteral("numdigits")).toInt(), 1);
     EXPECT_EQ(viaExit.value(QStringLiteral("Units")).toInt(), 1);
     EXPECT_EQ(viaExit.value(QStringLiteral("center")).toInt(), 0);

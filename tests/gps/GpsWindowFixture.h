@@ -37,10 +37,11 @@ protected:
     }
 
     // The program's start with stored settings: GPS feeds `target` (0 start,
-    // 1 destination) from port 1, which is `device`, at 4800 bit/s.
-    TForm1& startUsing(const std::string& device, int target = 0) {
+    // 1 destination) from port 1, which is `device`, at 4800 bit/s; `more`
+    // are further "name=value" lines.
+    TForm1& startUsing(const std::string& device, int target = 0, const QByteArray& more = {}) {
         writeStoreText(firstTenValues() + "comport=0\ncomspeed=2\ntarget=" +
-                       QByteArray::number(target) + "\nComDevice1=" + device.c_str() + "\n");
+                       QByteArray::number(target) + "\nComDevice1=" + device.c_str() + "\n" + more);
         return startWindow(false);
     }
 
