@@ -12,6 +12,7 @@
 // bench/receiver_logs.sh runs every log with a fix and sums the lines up.
 #include "Application.h"
 #include "Form1.h"
+#include "GpsFake.h"
 #include "GpsSource.h"
 #include "Gpsd.h"
 #include "MessageFraming.h"
@@ -29,14 +30,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -48,13 +42,10 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
 
-using tessaro::test::freePort;
-using tessaro::test::loopback;
 using tessaro::test::waitUntil;
 
 std::string readFile(const std::string& path) {
@@ -262,80 +253,18 @@ Outcome direct(const LogFacts& facts, const std::string& bytes) {
 
 // ---- gpsd -------------------------------------------------------------------
 
-// gpsfake as tests/gps/GpsNetworkTest.cpp starts it (a process group of its
-// own, its own TMPDIR for its control socket), but replaying the log over and
-// over, so that a window that connects late still sees all of it.
-struct GpsFake {
-    pid_t pid = -1;
-    int port = 0;
-
-    bool start(const std::string& log, const std::string& tmpdir, const char* cycle) {
-        port = freePort();
-        const std::string p = std::to_string(port);
-        pid = ::fork();
-        if (pid == 0) {
-            ::setpgid(0, 0);
-            ::setenv("TMPDIR", tmpdir.c_str(), 1);
-            const int quiet = ::open("/dev/null", O_WRONLY);
-            ::dup2(quiet, 1);
-            ::dup2(quiet, 2);
-            ::execlp("gpsfake", "gpsfake", "-q", "-n", "-P", p.c_str(), "-c", cycle, log.c_str(),
-                     static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::setpgid(pid, pid);
-        QElapsedTimer clock;
-        clock.start();
-        int status = 0;
-        while (clock.elapsed() < 20000) {
-            if (!device().empty()) {
-                return true;
-            }
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                pid = -1;
-                return false;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        }
-        return false;
-    }
-    // The device gpsd has, as gpsd names it; empty while it has none.
-    std::string device() const {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        const sockaddr_in a = loopback(port);
-        std::string reply;
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0 &&
-            ::send(fd, "?DEVICES;\n", 10, MSG_NOSIGNAL) == 10) {
-            char buffer[4096];
-            for (pollfd p{fd, POLLIN, 0};
-                 reply.find("\"path\"") == std::string::npos && ::poll(&p, 1, 500) == 1;) {
-                const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-                if (n <= 0) {
-                    break;
-                }
-                reply.append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-        ::close(fd);
-        return reply.find("\"path\":\"") == std::string::npos ? std::string() : "found";
-    }
-    void stop() {
-        if (pid > 0) {
-            ::kill(-pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        pid = -1;
-    }
-    ~GpsFake() { stop(); }
-};
-
 // Until the first fix, or until the window has read as many bytes as one
 // whole replay (so it has seen every part of the log once), or a cap.
 Outcome throughGpsd(const LogFacts& facts, const std::string& path, const std::string& tmpdir) {
     Outcome outcome;
-    GpsFake gpsd;
-    // 2 ms between packets: a whole log of 1000 sentences in 2 s.
-    if (!gpsd.start(path, tmpdir, "0.002")) {
+    // Replayed over and over, so that a window that connects late still sees
+    // all of it; 2 ms between packets: a whole log of 1000 sentences in 2 s.
+    tessaro::test::GpsFake gpsd;
+    tessaro::test::GpsFakeRun run;
+    run.logs = {path};
+    run.tmpdir = tmpdir;
+    run.cycle = "0.002";
+    if (!gpsd.start(run, 20000) || gpsd.devices().empty()) {
         outcome.note = "gpsfake did not start or gpsd took no device in 20 s";
         return outcome;
     }

@@ -200,6 +200,16 @@ def wsjtx_datagram():
                 (50000, 40, b"IO91WN", None)))
 
 
+def source_address():
+    for name, text in [("gpsd-all", b"gpsd://192.168.1.5:2948/dev/ttyUSB0"), ("gpsd-alone", b"gpsd://"),
+                       ("gpsd-v6-device", b"gpsd://[::1]:2948/dev/ttyACM0"),
+                       ("tcp", b"tcp://127.0.0.1:10110"), ("tcp-v6", b"tcp://[2001:db8::7]:10110"),
+                       ("tcp-v6-bare", b"tcp://::1:10110"), ("port-past-range", b"tcp://h:65536"),
+                       ("v6-unclosed", b"gpsd://[::1:2947"), ("device-quote", b'gpsd://h/dev/tty"x'),
+                       ("device-path", b"/dev/ttyUSB0")]:
+        write("source_address", name, text)
+
+
 if __name__ == "__main__":
     gll()
     locator()
@@ -209,3 +219,4 @@ if __name__ == "__main__":
     lenient_int()
     heading()
     wsjtx_datagram()
+    source_address()

@@ -1,6 +1,6 @@
 // The operating system's serial interface as TSerial sees it: one abstract
 // device (SerialPort) opened by a platform (SerialPlatform). The POSIX
-// implementation is chosen in CMake; FakeSerialPlatform (SerialFake.h) stands
+// implementation is chosen in CMake; FakeSerialPlatform (tests/support/SerialFake.h) stands
 // in for tests. Every operation returns 0 on success or the system error code
 // of the failed call, so TSerial can record it in ErrorCode.
 #pragma once

@@ -1,14 +1,13 @@
-// The serial layer on Linux: a tty device opened non-blocking, an epoll set
-// with the device edge-triggered and an eventfd that wakes the waiter when the
-// events are disarmed or the port is closed.
+// The serial layer on Linux: a tty device opened non-blocking, in an epoll
+// set edge-triggered (EpollWait.h); and the platform of this system, which
+// adds the network sources (SerialSocket.h) to the devices.
 #include "EpollWait.h"
 #include "SerialPlatform.h"
 #include "SerialPosixLine.h"
+#include "SerialSocket.h"
 
 #include <fcntl.h>
 #include <linux/serial.h>
-#include <sys/epoll.h>
-#include <sys/eventfd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -18,6 +17,7 @@
 #include <cstdint>
 #include <mutex>
 #include <system_error>
+#include <utility>
 
 namespace tessaro {
 namespace {
@@ -33,18 +33,14 @@ struct ModemSample {
 
 class PosixSerialPort : public SerialPort {
 public:
-    PosixSerialPort(int fd, int epfd, int wakefd, bool modemLines, IoctlFunction ioctl)
-        : m_ioctl(ioctl), m_fd(fd), m_epfd(epfd), m_wakefd(wakefd), m_modemLines(modemLines) {
+    PosixSerialPort(int fd, EpollWait wait, bool modemLines, const PosixCalls& calls)
+        : m_calls(calls), m_fd(fd), m_wait(std::move(wait)), m_modemLines(modemLines) {
         if (m_modemLines) {
             m_last = sample();
         }
     }
 
-    ~PosixSerialPort() override {
-        close();
-        ::close(m_wakefd);
-        ::close(m_epfd);
-    }
+    ~PosixSerialPort() override { close(); }
 
     // The tty driver's queues have a fixed size.
     int setupQueues(std::uint16_t, std::uint16_t) override { return 0; }
@@ -56,7 +52,7 @@ public:
         }
         m_marked = settings.parityCheck;
         m_mark = MarkState::none;
-        return posixApplyLineSettings(m_fd, settings, m_ioctl);
+        return posixApplyLineSettings(m_fd, settings, m_calls.ioctl);
     }
 
     // O_NONBLOCK already makes every read return at once, and this system
@@ -70,12 +66,11 @@ public:
         }
         int bit = line == ModemOutput::rts ? TIOCM_RTS : TIOCM_DTR;
         // A pseudo-terminal answers ENOTTY; the outcome is not reported anyway.
-        (void)m_ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bit);
+        (void)m_calls.ioctl(m_fd, on ? TIOCMBIS : TIOCMBIC, &bit);
     }
 
     int armEvents(std::uint32_t mask) override {
-        m_mask = mask;
-        wake();
+        m_wait.arm(mask);
         return 0;
     }
 
@@ -85,8 +80,7 @@ public:
             if (m_hungUp) {
                 return EIO;
             }
-            const EpollWaitResult waited =
-                waitOnce(m_epfd, m_wakefd, m_modemLines ? modemSampleMs : -1);
+            const EpollWaitResult waited = m_wait.wait(m_modemLines ? modemSampleMs : -1);
             if (waited.error) {
                 return waited.error;
             }
@@ -101,7 +95,7 @@ public:
             if (m_hungUp) {
                 return EIO;
             }
-            const std::uint32_t mask = m_mask;
+            const std::uint32_t mask = m_wait.armed();
             if (m_closed || (woken && mask == 0)) {
                 return 0;
             }
@@ -128,7 +122,7 @@ public:
             return EBADF;
         }
         int lines = 0;
-        if (m_ioctl(m_fd, TIOCMGET, &lines) != 0) {
+        if (m_calls.ioctl(m_fd, TIOCMGET, &lines) != 0) {
             return errno;
         }
         bits = toStatusBits(lines);
@@ -143,7 +137,7 @@ public:
         }
         for (;;) {
             // Non-blocking: completes at once, so the 100 ms bound never applies.
-            const ssize_t n = ::read(m_fd, &byte, 1);
+            const ssize_t n = m_calls.read(m_fd, &byte, 1);
             if (n == 1) {
                 if (!unmark(byte)) {
                     continue; // a mark: the byte it belongs to follows
@@ -164,7 +158,8 @@ public:
         if (m_fd < 0) {
             return EBADF;
         }
-        if (m_ioctl(m_fd, TIOCINQ, &rxCount) != 0 || m_ioctl(m_fd, TIOCOUTQ, &txCount) != 0) {
+        if (m_calls.ioctl(m_fd, TIOCINQ, &rxCount) != 0 ||
+            m_calls.ioctl(m_fd, TIOCOUTQ, &txCount) != 0) {
             return errno;
         }
         return 0;
@@ -181,7 +176,7 @@ public:
             if (m_fd < 0) {
                 return 0;
             }
-            (void)m_ioctl(m_fd, TIOCNXCL, nullptr);
+            (void)m_calls.ioctl(m_fd, TIOCNXCL, nullptr);
             // Closing the only descriptor also releases the flock() and takes
             // the device out of the epoll set.
             if (::close(m_fd) != 0) {
@@ -191,7 +186,7 @@ public:
         }
         // close() does not wake a thread in epoll_wait.
         m_closed = true;
-        wake();
+        m_wait.wake();
         return rc;
     }
 
@@ -222,11 +217,6 @@ private:
         return true;
     }
 
-    void wake() {
-        const std::uint64_t one = 1;
-        (void)::write(m_wakefd, &one, sizeof one);
-    }
-
     static std::uint32_t toStatusBits(int lines) {
         std::uint32_t bits = 0;
         if (lines & TIOCM_CTS) {
@@ -250,12 +240,12 @@ private:
         if (m_fd < 0) {
             return m_last;
         }
-        if (m_ioctl(m_fd, TIOCMGET, &s.lines) != 0) {
+        if (m_calls.ioctl(m_fd, TIOCMGET, &s.lines) != 0) {
             s.lines = m_last.lines;
         }
         serial_icounter_struct counts{};
         // Some USB adapters have no counters; ring and break are then not seen.
-        if (m_ioctl(m_fd, TIOCGICOUNT, &counts) == 0) {
+        if (m_calls.ioctl(m_fd, TIOCGICOUNT, &counts) == 0) {
             s.rings = counts.rng;
             s.breaks = counts.brk;
         } else {
@@ -288,15 +278,13 @@ private:
         return found;
     }
 
-    const IoctlFunction m_ioctl;
+    const PosixCalls m_calls;
     std::mutex m_fdMutex; // guards m_fd and the marks: close() may run while the waiter reads
     int m_fd;
     bool m_marked = false;
     MarkState m_mark = MarkState::none;
-    const int m_epfd;
-    const int m_wakefd;
+    EpollWait m_wait;
     const bool m_modemLines;
-    std::atomic<std::uint32_t> m_mask{0};
     std::atomic<bool> m_closed{false};
     std::atomic<bool> m_hungUp{false};
     bool m_rxPending = false; // waiter only
@@ -305,7 +293,7 @@ private:
 
 class PosixSerialPlatform : public SerialPlatform {
 public:
-    explicit PosixSerialPlatform(IoctlFunction ioctl) : m_ioctl(ioctl) {}
+    explicit PosixSerialPlatform(const PosixCalls& calls) : m_calls(calls) {}
 
     std::shared_ptr<SerialPort> open(const std::string& path, int& error) override {
         const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
@@ -313,14 +301,8 @@ public:
             error = errno;
             return nullptr;
         }
-        auto fail = [&](int code, int epfd = -1, int wakefd = -1) {
+        auto fail = [&](int code) {
             error = code;
-            if (wakefd >= 0) {
-                ::close(wakefd);
-            }
-            if (epfd >= 0) {
-                ::close(epfd);
-            }
             ::close(fd);
             return nullptr;
         };
@@ -337,33 +319,23 @@ public:
         // Also keeps out openers that do not use flock (unless they are root).
         // A program that opened the device earlier without either is not
         // refused by Linux at all: the two then share the bytes.
-        if (m_ioctl(fd, TIOCEXCL, nullptr) != 0 && errno != ENOTTY && errno != EINVAL) {
+        if (m_calls.ioctl(fd, TIOCEXCL, nullptr) != 0 && errno != ENOTTY && errno != EINVAL) {
             return fail(errno);
         }
-        const int epfd = ::epoll_create1(EPOLL_CLOEXEC);
-        if (epfd < 0) {
-            return fail(errno);
-        }
-        const int wakefd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-        if (wakefd < 0) {
-            return fail(errno, epfd);
-        }
+        EpollWait wait;
         // Edge-triggered: bytes left unread on purpose (received-data mode)
         // must not keep the waiter spinning.
-        epoll_event device{};
-        device.events = EPOLLIN | EPOLLET;
-        device.data.u32 = kSourceTag;
-        epoll_event wakeup{};
-        wakeup.events = EPOLLIN;
-        wakeup.data.u32 = kWakeTag;
-        if (::epoll_ctl(epfd, EPOLL_CTL_ADD, fd, &device) != 0 ||
-            ::epoll_ctl(epfd, EPOLL_CTL_ADD, wakefd, &wakeup) != 0) {
-            return fail(errno, epfd, wakefd);
+        int rc = wait.open();
+        if (rc == 0) {
+            rc = wait.addSource(fd, EPOLLIN | EPOLLET);
+        }
+        if (rc != 0) {
+            return fail(rc);
         }
         // A pseudo-terminal has no modem lines and cannot receive a break.
         int lines = 0;
-        const bool modemLines = m_ioctl(fd, TIOCMGET, &lines) == 0;
-        return std::make_shared<PosixSerialPort>(fd, epfd, wakefd, modemLines, m_ioctl);
+        const bool modemLines = m_calls.ioctl(fd, TIOCMGET, &lines) == 0;
+        return std::make_shared<PosixSerialPort>(fd, std::move(wait), modemLines, m_calls);
     }
 
     std::string errorText(int code) const override {
@@ -376,17 +348,23 @@ public:
     }
 
 private:
-    const IoctlFunction m_ioctl;
+    const PosixCalls m_calls;
 };
 
 } // namespace
 
-std::shared_ptr<SerialPlatform> posixSerialPlatform(IoctlFunction ioctl) {
-    return std::make_shared<PosixSerialPlatform>(ioctl);
+std::shared_ptr<SerialPlatform> posixSerialPlatform(const PosixCalls& calls) {
+    return std::make_shared<PosixSerialPlatform>(calls);
 }
 
 std::shared_ptr<SerialPlatform> deviceSerialPlatform() {
-    static const std::shared_ptr<SerialPlatform> platform = posixSerialPlatform(systemIoctl);
+    static const std::shared_ptr<SerialPlatform> platform = posixSerialPlatform(PosixCalls());
+    return platform;
+}
+
+std::shared_ptr<SerialPlatform> systemSerialPlatform() {
+    static const std::shared_ptr<SerialPlatform> platform =
+        withNetworkSources(deviceSerialPlatform());
     return platform;
 }
 

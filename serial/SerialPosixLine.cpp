@@ -5,6 +5,7 @@
 // this file of its own.
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
+#include <unistd.h>
 
 #include <cerrno>
 
@@ -12,6 +13,10 @@ namespace tessaro {
 
 int systemIoctl(int fd, unsigned long request, void* arg) {
     return ::ioctl(fd, request, arg);
+}
+
+ssize_t systemRead(int fd, void* buffer, std::size_t size) {
+    return ::read(fd, buffer, size);
 }
 
 int posixApplyLineSettings(int fd, const LineSettings& s, IoctlFunction ioctl) {

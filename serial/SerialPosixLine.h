@@ -4,6 +4,9 @@
 
 #include "SerialPlatform.h"
 
+#include <sys/types.h>
+
+#include <cstddef>
 #include <memory>
 
 namespace tessaro {
@@ -13,8 +16,17 @@ namespace tessaro {
 using IoctlFunction = int (*)(int fd, unsigned long request, void* arg);
 int systemIoctl(int fd, unsigned long request, void* arg);
 
-// The Linux serial layer, making its terminal requests through `ioctl`.
-std::shared_ptr<SerialPlatform> posixSerialPlatform(IoctlFunction ioctl);
+// And every read, so that a test can make one fail as a device that goes does.
+using ReadFunction = ssize_t (*)(int fd, void* buffer, std::size_t size);
+ssize_t systemRead(int fd, void* buffer, std::size_t size);
+
+struct PosixCalls {
+    IoctlFunction ioctl = systemIoctl;
+    ReadFunction read = systemRead;
+};
+
+// The Linux serial layer, making its device calls through `calls`.
+std::shared_ptr<SerialPlatform> posixSerialPlatform(const PosixCalls& calls);
 
 // Applies speed, framing and flow control to the open device fd. Returns 0,
 // the errno of the failed call, or the "not supported" code when DTR/DSR

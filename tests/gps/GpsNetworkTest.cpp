@@ -1,11 +1,12 @@
 // GPS from the network on the real window: a real gpsd (started by gpsfake
 // on a private port, replaying the recording), and TCP peers that misbehave.
 #include "Form1.h"
+#include "GpsFake.h"
 #include "GpsSource.h"
 #include "GpsWindowFixture.h"
 #include "Gpsd.h"
+#include "GpsdProbe.h"
 #include "Pty.h"
-#include "SerialSocket.h"
 #include "SerialTestSupport.h"
 #include "Widgets.h"
 
@@ -30,6 +31,7 @@
 #include <atomic>
 #include <cmath>
 #include <fstream>
+#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -38,6 +40,7 @@
 namespace {
 
 using tessaro::test::freePort;
+using tessaro::test::GpsFake;
 using tessaro::test::loopback;
 using tessaro::test::runEventLoopFor;
 using tessaro::test::waitUntil;
@@ -86,100 +89,6 @@ struct Peer {
     ~Peer() { close(); }
 };
 
-// gpsfake in a process group of its own, so that its gpsd goes with it.
-struct GpsFake {
-    pid_t pid = -1;
-    int port = 0;
-    int gate = -1; // gpsfake's input when it waits for a line before each sentence
-
-    // `tmpdir` is the test's own: gpsfake names its control socket by its
-    // pid in TMPDIR, and one left by a killed run whose pid comes round again
-    // would pass for its gpsd's, so that the device is never added. `gated`:
-    // each sentence waits for a line on gpsfake's input (release()).
-    bool start(const std::string& log, bool once, const std::string& tmpdir, bool gated = false) {
-        const std::string p = std::to_string(port);
-        int lines[2] = {-1, -1};
-        if (gated && ::pipe2(lines, O_CLOEXEC) != 0) {
-            return false;
-        }
-        pid = ::fork();
-        if (pid == 0) {
-            ::setpgid(0, 0);
-            ::setenv("TMPDIR", tmpdir.c_str(), 1);
-            const int quiet = ::open("/dev/null", O_WRONLY);
-            ::dup2(gated ? lines[0] : quiet, 0);
-            ::dup2(quiet, 1);
-            ::dup2(quiet, 2);
-            // -n: gpsd keeps the device open, as a system gpsd does.
-            // -i: gpsfake asks before each sentence, so it sends nothing
-            // until the window is there.
-            ::execlp("gpsfake", "gpsfake", "-q", "-n", "-P", p.c_str(), "-c",
-                     once ? "0.01" : "0.001", once ? "-1" : "-q", gated ? "-i" : "-q", log.c_str(),
-                     static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::setpgid(pid, pid);
-        if (gated) {
-            ::close(lines[0]);
-            gate = lines[1];
-        }
-        // Ready once gpsd answers and has the fake device; false when gpsfake
-        // gave up (no gpsd, no pseudo-terminals).
-        int status = 0;
-        const bool ready = waitUntil(
-            [&] { return !device().empty() || ::waitpid(pid, &status, WNOHANG) == pid; }, 30000);
-        if (ready && device().empty()) {
-            pid = -1;
-        }
-        return pid > 0;
-    }
-    // Lets gpsfake send `sentences` more, each after its cycle.
-    void release(std::size_t sentences) {
-        const std::string answers(sentences, '\n');
-        for (std::size_t sent = 0; sent < answers.size();) {
-            const ssize_t n = ::write(gate, answers.data() + sent, answers.size() - sent);
-            if (n <= 0) {
-                break;
-            }
-            sent += static_cast<std::size_t>(n);
-        }
-    }
-    // The device gpsd has (gpsfake's pseudo-terminal), as gpsd names it.
-    std::string device() const {
-        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        const sockaddr_in a = loopback(port);
-        std::string reply;
-        if (::connect(fd, reinterpret_cast<const sockaddr*>(&a), sizeof a) == 0 &&
-            ::send(fd, "?DEVICES;\n", 10, 0) == 10) {
-            char buffer[4096];
-            for (pollfd p{fd, POLLIN, 0};
-                 reply.find("\"path\"") == std::string::npos && ::poll(&p, 1, 500) == 1;) {
-                const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
-                if (n <= 0) {
-                    break;
-                }
-                reply.append(buffer, static_cast<std::size_t>(n));
-            }
-        }
-        ::close(fd);
-        const std::size_t at = reply.find("\"path\":\"");
-        return at == std::string::npos ? std::string()
-                                       : reply.substr(at + 8, reply.find('"', at + 8) - at - 8);
-    }
-    void stop() {
-        if (pid > 0) {
-            ::kill(-pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        pid = -1;
-        if (gate >= 0) {
-            ::close(gate);
-        }
-        gate = -1;
-    }
-    ~GpsFake() { stop(); }
-};
-
 class GpsNetwork : public GpsWindowFixture {
 protected:
     // What the window shows of the fix it holds.
@@ -189,21 +98,29 @@ protected:
                 f.edFmLatSec->text(), f.edFmLonDeg->text(), f.edFmLonMin->text(),
                 f.edFmLonSec->text(), f.edFmQth->text(),    f.lbNmea4->text()};
     }
-    // gpsd on a private port, fed `nmea` once or over and over.
-    void startGpsd(GpsFake& gpsd, const std::string& nmea, bool once, bool gated = false) {
+    // gpsd on a private port, fed `nmea` once or over and over; `held`:
+    // each sentence waits for gpsd.release().
+    void startGpsd(GpsFake& gpsd, const std::string& nmea, bool once, bool held = false) {
         const std::string log = m_dir.path().toStdString() + "/replay.nmea";
         std::ofstream(log, std::ios::binary) << nmea;
-        replayThroughGpsd(gpsd, log, once, gated);
+        replayThroughGpsd(gpsd, {log}, once, held);
     }
-    // The same with a recording in gpsd's log format (binary packets too).
-    void replayThroughGpsd(GpsFake& gpsd, const std::string& log, bool once, bool gated = false) {
-        gpsd.port = gpsd.port ? gpsd.port : freePort();
-        const QString tmpdir = m_dir.path() + QStringLiteral("/gpsfake-%1").arg(++m_starts);
-        ASSERT_TRUE(QDir().mkpath(tmpdir));
-        if (!gpsd.start(log, once, tmpdir.toStdString(), gated)) {
+    // The same with recordings in gpsd's log format (binary packets too),
+    // each on a device of its own.
+    void replayThroughGpsd(GpsFake& gpsd, const std::vector<std::string>& logs, bool once,
+                           bool held = false) {
+        tessaro::test::GpsFakeRun run;
+        run.logs = logs;
+        run.tmpdir = (m_dir.path() + QStringLiteral("/gpsfake-%1").arg(++m_starts)).toStdString();
+        run.cycle = once ? "0.01" : "0.001";
+        run.once = once;
+        run.held = held;
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(run.tmpdir)));
+        if (!gpsd.start(run)) {
             GTEST_SKIP() << "gpsd could not start through gpsfake (install gpsd and gpsd-clients)";
         }
-        ASSERT_FALSE(gpsd.device().empty()) << "gpsd did not take the log's device in 30 s";
+        ASSERT_EQ(gpsd.devices().size(), logs.size())
+            << "gpsd did not take the logs' devices in 30 s";
     }
     int m_starts = 0;
 };
@@ -345,7 +262,7 @@ TEST_F(GpsNetwork, ABinaryReceiverThroughGpsdGivesSentencesAtGpsdsOwnFix) {
     const std::vector<Position> checked = gpsdCheckedPositions(log + ".chk");
     ASSERT_GT(checked.size(), 10u);
     GpsFake gpsd;
-    replayThroughGpsd(gpsd, log, false);
+    replayThroughGpsd(gpsd, {log}, false);
     if (IsSkipped() || HasFatalFailure()) {
         return;
     }
@@ -423,7 +340,7 @@ TEST_F(GpsNetwork, GpsdStartedLaterClearsTheRefusal) {
     ASSERT_TRUE(statusBecomes(serialError));
     EXPECT_EQ(statusDetail(), QString::fromStdString("Connection refused (" + url + ")"));
 
-    replayThroughGpsd(gpsd, TESSARO_TEST_DATA_DIR "/gpsd/ublox-neo-m8n.log", false);
+    replayThroughGpsd(gpsd, {TESSARO_TEST_DATA_DIR "/gpsd/ublox-neo-m8n.log"}, false);
     if (IsSkipped() || HasFatalFailure()) {
         return;
     }
@@ -440,7 +357,7 @@ TEST_F(GpsNetwork, ADeviceHeldByGpsdIsReadThroughIt) {
     }
     // gpsd keeps others out with TIOCEXCL, which root ignores: the lock
     // stands in for it, so that the open fails here as for a user.
-    const std::string device = gpsd.device();
+    const std::string device = gpsd.devices().front();
     const int held = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
     tessaro::setLocalGpsdPort(gpsd.port);
@@ -457,6 +374,53 @@ TEST_F(GpsNetwork, ADeviceHeldByGpsdIsReadThroughIt) {
         << qPrintable(statusDetail());
     tessaro::setLocalGpsdPort(2947);
     ::close(held);
+}
+
+// Two receivers in one gpsd, at different places: a port that names one of
+// gpsd's devices gets that receiver's sentences, none of the other's.
+TEST_F(GpsNetwork, ANamedGpsdDeviceGivesThatReceiversSentencesOnly) {
+    const std::string dir = TESSARO_TEST_DATA_DIR "/nmea/receivers/";
+    const std::vector<std::string> logs = {dir + "magellan315.log", dir + "ublox-lea-4s.log"};
+    std::vector<std::set<std::string>> logLines(logs.size());
+    for (std::size_t i = 0; i < logs.size(); ++i) {
+        std::ifstream in(logs[i], std::ios::binary);
+        for (std::string line; std::getline(in, line);) {
+            if (line.rfind('$', 0) == 0) {
+                logLines[i].insert(QString::fromStdString(line).trimmed().toStdString());
+            }
+        }
+    }
+    GpsFake gpsd;
+    replayThroughGpsd(gpsd, logs, false);
+    if (IsSkipped() || HasFatalFailure()) {
+        return;
+    }
+    std::set<std::size_t> receivers;
+    for (const std::string& device : gpsd.devices()) {
+        std::vector<std::string> received;
+        TForm1& f = startUsing("gpsd://127.0.0.1:" + std::to_string(gpsd.port) + device);
+        const TRxMessageEvent shown = f.gps->serial()->OnMessage;
+        f.gps->serial()->OnMessage = [&](TSerial* sender, std::string message) {
+            received.push_back(QString::fromStdString(message).trimmed().toStdString());
+            shown(sender, std::move(message));
+        };
+        // Both logs are replayed over and over: 60 sentences span several rounds.
+        const bool enough = waitUntil([&] { return received.size() >= 60; }, 20000);
+        m_form.reset();
+        ASSERT_TRUE(enough) << device << ": " << received.size() << " sentences";
+        // The receiver is the one whose log holds the first sentence.
+        std::size_t receiver = 0;
+        while (receiver < logs.size() && !logLines[receiver].count(received.front())) {
+            ++receiver;
+        }
+        ASSERT_LT(receiver, logs.size()) << received.front();
+        receivers.insert(receiver);
+        for (const std::string& sentence : received) {
+            EXPECT_TRUE(logLines[receiver].count(sentence))
+                << device << " is " << logs[receiver] << ", yet sent " << sentence;
+        }
+    }
+    EXPECT_EQ(receivers.size(), logs.size()) << "each device is a receiver of its own";
 }
 
 TEST_F(GpsNetwork, GarbageAndEndlessLinesMoveNothingAndTheNextFixShows) {

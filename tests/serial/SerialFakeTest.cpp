@@ -498,6 +498,7 @@ TEST_P(Framing, DeliversExactlyTheFramedMessages) {
 using namespace std::string_literals;
 const std::string tooLong = "\x02"s + std::string(5000, 'x');
 const std::string atBound = "\x02"s + std::string(tessaro::maxMessageLength - 2, 'x') + "\x03";
+const std::string pastBound = "\x02"s + std::string(tessaro::maxMessageLength - 1, 'x') + "\x03";
 
 INSTANTIATE_TEST_SUITE_P(
     SerialFake, Framing,
@@ -535,7 +536,8 @@ INSTANTIATE_TEST_SUITE_P(
             "AfterDoneOnlyStartCounts", '$', '\r', 1, "$A\r\nxx\r$B\r!", {"$A\r\n", "$B\r!"}},
         FramingRow{
             "OverlongDroppedUntilNextStart", 2, 3, 0, tooLong + "\x03\x02ok\x03", {"\x02ok\x03"}},
-        FramingRow{"MessageAtTheBoundIsKept", 2, 3, 0, atBound, {atBound}}),
+        FramingRow{"MessageAtTheBoundIsKept", 2, 3, 0, atBound, {atBound}},
+        FramingRow{"OneBytePastTheBoundIsDropped", 2, 3, 0, pastBound, {}}),
     [](const ::testing::TestParamInfo<FramingRow>& info) { return info.param.name; });
 
 TEST_F(SerialFake, RxNormalReadsNothingAndCallsOncePerEvent) {
@@ -667,6 +669,25 @@ TEST_F(SerialFake, HandlerMayCloseThePort) {
     fake->pushBytes("$A\r");
     ASSERT_TRUE(waitUntil([&] { return messages.size() == 1 && !serial->Active(); }));
     EXPECT_FALSE(fake->isOpen());
+}
+
+// The event thread stops reading at the close: what came after the message
+// that closed the port stays queued for the next connection.
+TEST_F(SerialFake, HandlerCloseLeavesTheNextMessageQueued) {
+    frameWith('$', '\r', 0);
+    const TRxMessageEvent collect = serial->OnMessage;
+    serial->OnMessage = [&](TSerial* s, std::string m) {
+        collect(s, std::move(m));
+        s->SetActive(false);
+    };
+    serial->SetActive(true);
+    fake->pushBytes("$A\r$B\r");
+    ASSERT_TRUE(waitUntil([&] { return messages.size() == 1 && !serial->Active(); }));
+    serial->OnMessage = collect;
+    serial->SetActive(true);
+    fake->pushEvents(tessaro::evRxChar); // the device reports what it holds
+    ASSERT_TRUE(waitUntil([&] { return messages.size() == 2; })) << fake->rxQueued();
+    EXPECT_EQ(messages, (std::vector<std::string>{"$A\r", "$B\r"}));
 }
 
 TEST_F(SerialFake, HandlerThatThrowsDoesNotStrandTheEventThread) {

@@ -1,6 +1,7 @@
 // The Linux serial layer's modem lines and the data bits, which a
 // pseudo-terminal cannot show: its terminal requests go through a stand-in
-// that plays the modem lines and notes what the layer asks of the device.
+// that plays the modem lines and notes what the layer asks of the device. And
+// a read that fails, through a stand-in for read().
 #include "Pty.h"
 #include "SerialPosixLine.h"
 #include "SerialTestSupport.h"
@@ -12,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -65,7 +68,7 @@ TEST(SerialPosixLayer, ModemLinesAndDataBitsReachTheDevice) {
     tessaro::test::ErrorBoxes boxes;
     {
         TSerial serial;
-        serial.setPlatform(tessaro::posixSerialPlatform(deviceIoctl));
+        serial.setPlatform(tessaro::posixSerialPlatform({deviceIoctl, tessaro::systemRead}));
         serial.SetPortResolver([path = pty.path()](int) { return path; });
         serial.OnSignalChange = [&](TSerial*, eModemInSignal signal, bool on) {
             changes.emplace_back(signal, on);
@@ -99,6 +102,47 @@ TEST(SerialPosixLayer, ModemLinesAndDataBitsReachTheDevice) {
     std::lock_guard<std::mutex> lock(device.mutex);
     EXPECT_EQ(device.outputs,
               (std::vector<std::string>{"raise DTR", "raise RTS", "lower DTR", "lower RTS"}));
+}
+
+// Reads fail with EIO while set: the device has gone, though the line has
+// not been hung up (a USB adapter whose driver fails the read first).
+std::atomic<bool> readsFail{false};
+
+ssize_t failingRead(int fd, void* buffer, std::size_t size) {
+    if (readsFail) {
+        errno = EIO;
+        return -1;
+    }
+    return ::read(fd, buffer, size);
+}
+
+TEST(SerialPosixLayer, AFailedReadIsALineError) {
+    tessaro::test::PseudoTerminal pty;
+    ASSERT_TRUE(pty.ok()) << pty.error();
+    tessaro::test::ErrorBoxes boxes;
+    std::vector<std::string> messages;
+    std::vector<int> errors;
+    TSerial serial;
+    serial.setPlatform(tessaro::posixSerialPlatform({tessaro::systemIoctl, failingRead}));
+    serial.SetPortResolver([path = pty.path()](int) { return path; });
+    serial.SetRxEventMode(rxMessage);
+    serial.SetMessageStartChar('$');
+    serial.SetMessageEndChar('\r');
+    serial.OnMessage = [&](TSerial*, std::string m) { messages.push_back(std::move(m)); };
+    serial.SetNotifyErrors(neEvent);
+    serial.OnError = [&](TSerial* s) { errors.push_back(s->ErrorCode()); };
+    serial.SetActive(true);
+    ASSERT_TRUE(serial.Active());
+    ASSERT_TRUE(pty.send("$A\r"));
+    ASSERT_TRUE(waitUntil([&] { return messages.size() == 1; }));
+
+    readsFail = true;
+    ASSERT_TRUE(pty.send("$B\r"));
+    const bool reported = waitUntil([&] { return !errors.empty(); });
+    readsFail = false;
+    ASSERT_TRUE(reported) << "a failed read passed for a line with nothing to read";
+    EXPECT_EQ(errors.front(), EIO);
+    EXPECT_EQ(messages.size(), 1u);
 }
 
 } // namespace
