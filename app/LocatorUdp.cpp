@@ -1,5 +1,7 @@
 #include "LocatorUdp.h"
 
+#include "SourceAddress.h"
+
 #include <QNetworkDatagram>
 #include <QNetworkInterface>
 #include <QStringList>
@@ -27,22 +29,15 @@ bool LocatorUdp::listening() const {
 }
 
 std::optional<std::pair<QHostAddress, quint16>> LocatorUdp::parseServer(const QString& text) {
-    const QString trimmed = text.trimmed();
-    const auto colon = trimmed.lastIndexOf(QLatin1Char(':'));
-    if (colon <= 0) {
-        return std::nullopt;
-    }
-    QString host = trimmed.left(colon);
-    if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']'))) {
-        host = host.mid(1, host.size() - 2);
-    }
-    bool ok = false;
-    const uint port = trimmed.mid(colon + 1).toUInt(&ok);
+    // HOST:PORT as a tcp:// source name is read: one reader of addresses.
+    tessaro::NetworkSource source;
     QHostAddress address;
-    if (!ok || port == 0 || port > 65535 || !address.setAddress(host)) {
+    if (tessaro::parseNetworkSource("tcp://" + text.trimmed().toStdString(), source) !=
+            tessaro::SourceName::network ||
+        !address.setAddress(QString::fromStdString(source.host))) {
         return std::nullopt;
     }
-    return std::make_pair(address, static_cast<quint16>(port));
+    return std::make_pair(address, static_cast<quint16>(std::stoi(source.service)));
 }
 
 void LocatorUdp::configure(bool on, const QString& server) {

@@ -27,7 +27,7 @@ else()
 endif()
 target_include_directories(tessaro_window PUBLIC ${CMAKE_CURRENT_LIST_DIR}
                                                  $<BUILD_INTERFACE:${tessaro_ui_dir}>)
-target_link_libraries(tessaro_window PUBLIC tessaro_pagecalc tessaro_gps tessaro_net Qt6::Widgets
+target_link_libraries(tessaro_window PUBLIC tessaro_pagecalc tessaro_gps tessaro_net tessaro_source_address Qt6::Widgets
                                             Qt6::Network)
 if(TARGET tessaro_serial)
     target_link_libraries(tessaro_window PUBLIC tessaro_serial)
