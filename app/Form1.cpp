@@ -9,7 +9,7 @@
 #include "GreatCircle.h"
 
 #include "HelpText.h"
-#include "LocatorUdp.h"
+#include "LocatorLink.h"
 #include "Widgets.h"
 #include "Win1252.h"
 
@@ -18,6 +18,7 @@
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QPainter>
+#include <QPointer>
 #include <QRadioButton>
 #include <QScreen>
 #include <QShortcut>
@@ -67,11 +68,7 @@ void useAvailableFonts() {
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     tessaro::useAvailableFonts();
-    // In pixels, so that the layout is the same at every screen resolution
-    // (Designer knows point sizes only).
-    QFont font(QStringLiteral("Arial"));
-    font.setPixelSize(14);
-    setFont(font);
+    setFont(tessaro::windowFont());
     QPalette palette = this->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
     setPalette(palette);
@@ -105,8 +102,12 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
         }
     }
     createGpsSource();
-    locatorUdp = new LocatorUdp(this);
-    connect(locatorUdp, &LocatorUdp::statusChanged, lbLocatorUdp, &QLabel::setText);
+    locatorUdp = std::make_unique<LocatorLink>(
+        this, [label = QPointer<QLabel>(lbLocatorUdp)](const QString& text) {
+            if (label) {
+                label->setText(text);
+            }
+        });
     bindHandlers();
     // The long path is a great-circle figure: its rows show with it only.
     for (QLabel* longPath : {lbLongCaption, lbLong, lbLongCaption2, lbLong2}) {

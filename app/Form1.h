@@ -31,7 +31,7 @@
 namespace tessaro {
 class GpsSource;
 }
-class LocatorUdp;
+class LocatorLink;
 
 class TForm1 : public QMainWindow, public Ui::TForm1 {
     Q_OBJECT
@@ -118,7 +118,7 @@ public:
     // "Send my locator to WSJT-X / JTDX" and its UDP server, as stored.
     bool locatorUdpOn = false;
     QString locatorUdpServer;
-    LocatorUdp* locatorUdp = nullptr; // gets the start point's locator of each GPS fix
+    std::unique_ptr<LocatorLink> locatorUdp; // gets the start point's locator of each GPS fix
 
 protected:
     bool event(QEvent* e) override;         // activation -> FormActivate

@@ -5,7 +5,7 @@
 
 #include "Application.h"
 #include "GpsSource.h"
-#include "LocatorUdp.h"
+#include "LocatorLink.h"
 #include "Serial4.h"
 #include "Widgets.h"
 #include "Win1252.h"

@@ -20,6 +20,14 @@ LocatorUdp::LocatorUdp(QObject* parent) : QObject(parent), m_forget(new QTimer(t
 
 LocatorUdp::~LocatorUdp() = default;
 
+LocatorService* tessaroCreateLocatorService(QObject* parent) {
+    return new LocatorUdp(parent);
+}
+
+void LocatorUdp::onStatusChanged(std::function<void(const QString&)> report) {
+    connect(this, &LocatorUdp::statusChanged, this, std::move(report));
+}
+
 double LocatorUdp::seconds() const {
     return static_cast<double>(m_clock.elapsed()) / 1000.0;
 }

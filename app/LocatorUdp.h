@@ -4,6 +4,7 @@
 #pragma once
 
 #include "LocatorClients.h"
+#include "LocatorService.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -16,7 +17,7 @@
 class QTimer;
 class QUdpSocket;
 
-class LocatorUdp : public QObject {
+class LocatorUdp : public QObject, public LocatorService {
     Q_OBJECT
 public:
     explicit LocatorUdp(QObject* parent = nullptr);
@@ -24,9 +25,10 @@ public:
 
     // Listens on `server` ("HOST:PORT"; a multicast HOST joins that group)
     // while `on`; otherwise listens on nothing. What came of it is in statusText().
-    void configure(bool on, const QString& server);
+    void configure(bool on, const QString& server) override;
     // The locator of the start point's current fix (6 or 8 characters).
-    void setOwnLocator(const std::string& locator);
+    void setOwnLocator(const std::string& locator) override;
+    void onStatusChanged(std::function<void(const QString&)> report) override;
 
     // What the user reads: which program took which locator, or why none did.
     QString statusText() const { return m_status; }

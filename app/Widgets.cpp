@@ -252,6 +252,16 @@ void TStatusBar::SetDetail(const QString& detail) {
     m_label->setToolTip(detail);
 }
 
+QFont tessaro::windowFont() {
+    QFont font(QStringLiteral("Arial"));
+    font.setPixelSize(14);
+    return font;
+}
+
+TPage::TPage(QWidget* parent) : QWidget(parent) {
+    setFont(tessaro::windowFont());
+}
+
 TImage::TImage(QWidget* parent) : QWidget(parent) {}
 
 void TImage::SetPicture(const QImage& picture) {

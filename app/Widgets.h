@@ -1,8 +1,9 @@
 // Small widgets with the behaviour the window relies on: a radio group with an
 // item index (-1 = none), a status bar with one simple text, a picture that can
-// be drawn on.
+// be drawn on, a tab page born with the window's font.
 #pragma once
 
+#include <QFont>
 #include <QGroupBox>
 #include <QImage>
 #include <QList>
@@ -86,6 +87,21 @@ public:
 
 private:
     QLabel* m_label = nullptr;
+};
+
+namespace tessaro {
+// The window's font, in pixels so that the layout is the same at every screen
+// resolution (Designer knows point sizes only).
+QFont windowFont();
+} // namespace tessaro
+
+// A tab page. The layout builds each page alone and only then puts it into the
+// tab widget; born with the window's font, its controls lay their texts out
+// once, not first in the system's font and again in the window's.
+class TPage : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPage(QWidget* parent = nullptr);
 };
 
 // Picture with pixels that handlers draw into (the car picture and its pointer).

@@ -10,7 +10,7 @@ set(TESSARO_WINDOW_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/FormSettings.cpp
     ${CMAKE_CURRENT_LIST_DIR}/GpsSource.cpp
     ${CMAKE_CURRENT_LIST_DIR}/HelpText.cpp
-    ${CMAKE_CURRENT_LIST_DIR}/LocatorUdp.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/LocatorLink.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Settings.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Widgets.cpp
     ${CMAKE_CURRENT_LIST_DIR}/Win1252.cpp)
@@ -27,8 +27,32 @@ else()
 endif()
 target_include_directories(tessaro_window PUBLIC ${CMAKE_CURRENT_LIST_DIR}
                                                  $<BUILD_INTERFACE:${tessaro_ui_dir}>)
-target_link_libraries(tessaro_window PUBLIC tessaro_pagecalc tessaro_gps tessaro_net tessaro_source_address Qt6::Widgets
-                                            Qt6::Network)
+target_link_libraries(tessaro_window PUBLIC tessaro_pagecalc tessaro_gps Qt6::Widgets)
+
+# The link to WSJT-X and JTDX (Qt Network). On Linux a module that the window
+# loads when the link is first turned on, so that the program starts without
+# Qt Network and the libraries it pulls in; on Windows linked in.
+add_library(tessaro_locator_udp OBJECT ${CMAKE_CURRENT_LIST_DIR}/LocatorUdp.cpp)
+set_target_properties(tessaro_locator_udp PROPERTIES POSITION_INDEPENDENT_CODE ON)
+target_include_directories(tessaro_locator_udp PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(tessaro_locator_udp PUBLIC tessaro_net tessaro_source_address Qt6::Network)
+if(WIN32)
+    target_link_libraries(tessaro_window PUBLIC tessaro_locator_udp)
+else()
+    include(GNUInstallDirs)
+    add_library(tessaro-wsjtx MODULE)
+    target_link_libraries(tessaro-wsjtx PRIVATE tessaro_locator_udp)
+    # Where the package puts it (cmake/Install.cmake), and that seen from the program.
+    set_target_properties(tessaro-wsjtx PROPERTIES PREFIX ""
+                          TESSARO_INSTALL_DIR ${CMAKE_INSTALL_LIBDIR}/tessaro)
+    target_compile_definitions(tessaro_locator_udp PUBLIC TESSARO_LOCATOR_MODULE)
+    file(RELATIVE_PATH tessaro_module_from_program ${CMAKE_INSTALL_FULL_BINDIR}
+         ${CMAKE_INSTALL_FULL_LIBDIR}/tessaro)
+    target_compile_definitions(tessaro_window PRIVATE TESSARO_LOCATOR_MODULE
+        TESSARO_LOCATOR_MODULE_FILE="$<TARGET_FILE_NAME:tessaro-wsjtx>"
+        TESSARO_LOCATOR_MODULE_DIR="${tessaro_module_from_program}")
+    add_dependencies(tessaro_window tessaro-wsjtx)
+endif()
 if(TARGET tessaro_serial)
     target_link_libraries(tessaro_window PUBLIC tessaro_serial)
 endif()

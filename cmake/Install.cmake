@@ -13,6 +13,10 @@ include(GNUInstallDirs)
 set(TESSARO_APP_ID "io.github.veltmark_soft.tessaro")
 
 install(TARGETS tessaro RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+if(TARGET tessaro-wsjtx)
+    get_target_property(tessaro_module_dir tessaro-wsjtx TESSARO_INSTALL_DIR)
+    install(TARGETS tessaro-wsjtx LIBRARY DESTINATION ${tessaro_module_dir})
+endif()
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/tessaro.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications RENAME ${TESSARO_APP_ID}.desktop)

@@ -39,6 +39,10 @@
         <source>%1 keeps %2, not %3: turn on Accept UDP requests and AutoGrid there</source>
         <translation>%1 behält %2, nicht %3: dort Accept UDP requests und AutoGrid einschalten</translation>
     </message>
+    <message>
+        <source>%1 is not installed (looked in %2)</source>
+        <translation>%1 ist nicht installiert (gesucht in %2)</translation>
+    </message>
 </context>
 <context>
     <name>Settings</name>

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QFileInfo>
 #include <QProcess>
+#include <QUdpSocket>
 
 #include <cstdint>
 #include <string>
@@ -294,49 +295,90 @@ TEST_F(Store, AKilledSaveLeavesAWholeStore) {
 #endif
 
 #ifdef Q_OS_UNIX
+// The program itself, started on a store that names a TCP peer as its GPS
+// source: it has read its settings once it connects there.
+class ProgramRun : public WindowFixture {
+protected:
+    void TearDown() override {
+        if (m_program.state() != QProcess::NotRunning) {
+            m_program.kill();
+            m_program.waitForFinished(10000);
+        }
+        WindowFixture::TearDown();
+    }
+
+    void start(const QByteArray& storeLines) {
+        const int receiver = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        ASSERT_GE(receiver, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ASSERT_EQ(::bind(receiver, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+        ASSERT_EQ(::listen(receiver, 4), 0);
+        ASSERT_EQ(::getsockname(receiver, reinterpret_cast<sockaddr*>(&address), &length), 0);
+        writeStoreText(storeLines + "comport=0\ntarget=0\nComDevice1=tcp://127.0.0.1:" +
+                       QByteArray::number(ntohs(address.sin_port)) + "\n");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.path());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        m_program.setProcessEnvironment(environment);
+        // A test run started in the background may pass on ignored signals.
+        m_program.setChildProcessModifier([] {
+            for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+                std::signal(signal, SIG_DFL);
+            }
+        });
+        m_program.start(QStringLiteral(TESSARO_PROGRAM), {});
+        ASSERT_TRUE(m_program.waitForStarted(10000));
+        pollfd connection{receiver, POLLIN, 0};
+        const int connected = ::poll(&connection, 1, 30000);
+        ::close(receiver);
+        ASSERT_EQ(connected, 1) << "the program did not start";
+    }
+
+    bool mapped(const char* library) const {
+        QFile maps(QStringLiteral("/proc/%1/maps").arg(m_program.processId()));
+        return maps.open(QIODevice::ReadOnly) && maps.readAll().contains(library);
+    }
+
+    QProcess m_program;
+};
+
+#ifdef Q_OS_LINUX
+// Qt Network and the proxy and Kerberos libraries it brings are loaded with
+// the WSJT-X link, found beside the program, and only when it is on.
+TEST_F(ProgramRun, LoadsQtNetworkOnlyForTheWsjtxLink) {
+    start(firstTenValues());
+    EXPECT_FALSE(mapped("libQt6Network"));
+
+    m_program.kill();
+    m_program.waitForFinished(10000);
+    QUdpSocket probe; // a free port, given back
+    ASSERT_TRUE(probe.bind(QHostAddress::LocalHost, 0));
+    const quint16 port = probe.localPort();
+    probe.close();
+    start(firstTenValues() +
+          "LocatorUdp=1\nLocatorUdpServer=127.0.0.1:" + QByteArray::number(port) + "\n");
+    EXPECT_TRUE(mapped("libQt6Network"));
+    EXPECT_FALSE(probe.bind(QHostAddress::LocalHost, port)) << "the program listens there";
+}
+#endif
+
 struct SignalCase {
     const char* name;
     int signal;
 };
 
-class EndBySignal : public WindowFixture, public ::testing::WithParamInterface<SignalCase> {};
+class EndBySignal : public ProgramRun, public ::testing::WithParamInterface<SignalCase> {};
 
 // The program itself, ended as a logout, a closed terminal or Ctrl+C ends it,
 // while its message about a damaged value is open: it saves as at Exit.
 TEST_P(EndBySignal, SavesWhatTheWindowShows) {
-    // The program's GPS source: a TCP peer that only listens.
-    const int receiver = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    ASSERT_GE(receiver, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::bind(receiver, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
-    ASSERT_EQ(::listen(receiver, 4), 0);
-    ASSERT_EQ(::getsockname(receiver, reinterpret_cast<sockaddr*>(&address), &length), 0);
-    QByteArray text = firstTenValues() + "comport=0\ntarget=0\nComDevice1=tcp://127.0.0.1:" +
-                      QByteArray::number(ntohs(address.sin_port)) + "\n";
+    QByteArray text = firstTenValues();
     text.replace("Units=2", "Units=abc");
-    writeStoreText(text);
-
-    QProcess program;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), m_dir.path());
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    program.setProcessEnvironment(environment);
-    // A test run started in the background may pass on ignored signals.
-    program.setChildProcessModifier([] {
-        for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
-            std::signal(signal, SIG_DFL);
-        }
-    });
-    program.start(QStringLiteral(TESSARO_PROGRAM), {});
-    ASSERT_TRUE(program.waitForStarted(10000));
-    // It connects to its GPS source once it has read its settings.
-    pollfd connection{receiver, POLLIN, 0};
-    const int connected = ::poll(&connection, 1, 30000);
-    ::close(receiver);
-    ASSERT_EQ(connected, 1) << "the program did not start";
+    start(text);
+    QProcess& program = m_program;
     ::kill(static_cast<pid_t>(program.processId()), GetParam().signal);
     ASSERT_TRUE(program.waitForFinished(10000));
     EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);

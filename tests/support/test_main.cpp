@@ -4,6 +4,7 @@
 // error handler included; the serial tests, which link QtCore only, a core one.
 #ifdef TESSARO_TEST_WINDOW
 #include "Application.h"
+#include "LocatorLink.h"
 using TestApplication = TApplication;
 #else
 #include <QCoreApplication>
@@ -32,6 +33,9 @@ int main(int argc, char** argv) {
 #ifdef TESSARO_TEST_WINDOW
     // Each test closes its window; the run goes on.
     TApplication::setQuitOnLastWindowClosed(false);
+#ifdef TESSARO_LOCATOR_MODULE_FOLDER
+    LocatorLink::setModuleFolder(QStringLiteral(TESSARO_LOCATOR_MODULE_FOLDER));
+#endif
 #endif
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, config.path());
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, config.path());
