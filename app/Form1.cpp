@@ -14,7 +14,6 @@
 #include "Win1252.h"
 
 #include <QCloseEvent>
-#include <QFontDatabase>
 #include <QGuiApplication>
 #include <QImageReader>
 #include <QPainter>
@@ -52,22 +51,10 @@ QImage loadPicture(const QString& resource, const QSize& size) {
     return picture;
 }
 
-void useAvailableFonts() {
-    // Metric-compatible stand-ins keep the layout where the named fonts are absent.
-    const QStringList families = QFontDatabase::families();
-    if (!families.contains(QStringLiteral("Arial"))) {
-        QFont::insertSubstitution(QStringLiteral("Arial"), QStringLiteral("Liberation Sans"));
-    }
-    if (!families.contains(QStringLiteral("Courier New"))) {
-        QFont::insertSubstitution(QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"));
-    }
-}
-
 } // namespace
 } // namespace tessaro
 
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
-    tessaro::useAvailableFonts();
     setFont(tessaro::windowFont());
     QPalette palette = this->palette();
     palette.setColor(QPalette::WindowText, Qt::black);
@@ -169,7 +156,7 @@ void TForm1::fitToFonts() {
             font.setPixelSize(pixels.toInt());
         }
         if (family.isValid()) {
-            font.setFamilies({family.toString()});
+            font.setFamilies({tessaro::installedFamily(family.toString())});
             font.setStyleHint(QFont::Monospace);
         }
         widget->setFont(font);

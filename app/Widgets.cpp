@@ -4,9 +4,11 @@
 #include <QAccessibleWidget>
 #include <QButtonGroup>
 #include <QEvent>
+#include <QFontDatabase>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMap>
 #include <QPainter>
 #include <QRadioButton>
 #include <algorithm>
@@ -252,8 +254,23 @@ void TStatusBar::SetDetail(const QString& detail) {
     m_label->setToolTip(detail);
 }
 
+QString tessaro::installedFamily(const QString& family) {
+    // Metric-compatible stand-ins keep the layout where the named fonts are
+    // absent. Named directly, not as substitutes: for a substitute Qt works
+    // out the fallback fonts of the missing family and of its stand-in both.
+    static const QStringList installed = QFontDatabase::families();
+    static const QMap<QString, QString> standIns = {
+        {QStringLiteral("Arial"), QStringLiteral("Liberation Sans")},
+        {QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")}};
+    const QString standIn = standIns.value(family);
+    if (!installed.contains(family) && !standIn.isEmpty() && installed.contains(standIn)) {
+        return standIn;
+    }
+    return family;
+}
+
 QFont tessaro::windowFont() {
-    QFont font(QStringLiteral("Arial"));
+    QFont font(installedFamily(QStringLiteral("Arial")));
     font.setPixelSize(14);
     return font;
 }

@@ -90,6 +90,8 @@ private:
 };
 
 namespace tessaro {
+// `family`, or its metric-compatible stand-in where only that is installed.
+QString installedFamily(const QString& family);
 // The window's font, in pixels so that the layout is the same at every screen
 // resolution (Designer knows point sizes only).
 QFont windowFont();
