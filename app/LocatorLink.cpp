@@ -52,8 +52,8 @@ LocatorService* loadModule(QObject* owner, QString& problem) {
 LocatorLink::LocatorLink(QObject* owner, std::function<void(const QString&)> showStatus)
     : m_owner(owner), m_showStatus(std::move(showStatus)) {}
 
-void LocatorLink::setModuleFolder(const QString& folder) {
-    moduleFolder() = folder;
+QString LocatorLink::setModuleFolder(const QString& folder) {
+    return std::exchange(moduleFolder(), folder);
 }
 
 bool LocatorLink::make() {

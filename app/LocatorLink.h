@@ -17,8 +17,9 @@ public:
     void setOwnLocator(const std::string& locator);
     bool made() const { return m_service != nullptr; }
 
-    // Looked in before the program's own folders (tests run from others).
-    static void setModuleFolder(const QString& folder);
+    // Looked in before the program's own folders (tests run from others);
+    // returns the one before.
+    static QString setModuleFolder(const QString& folder);
 
 private:
     bool make();

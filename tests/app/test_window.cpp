@@ -2,6 +2,7 @@
 #include "Form1.h"
 #include "GpsSource.h"
 #include "HelpText.h"
+#include "LocatorLink.h"
 #include "Nmea.h"
 #include "Widgets.h"
 #include "Win1252.h"
@@ -396,6 +397,25 @@ TEST_F(Window, TheWsjtxRowIsWorkedByKeysAndKept) {
     EXPECT_EQ(store.value(QStringLiteral("LocatorUdp")).toInt(), 0);
     EXPECT_EQ(store.value(QStringLiteral("LocatorUdpServer")).toString(), server);
 }
+
+#ifdef Q_OS_LINUX
+// Without its module the link says so where its status goes, and the window
+// carries on; turned off, the message goes.
+TEST_F(Window, AMissingWsjtxModuleIsTold) {
+    QTemporaryDir empty;
+    const QString folder = LocatorLink::setModuleFolder(empty.path());
+    writeStoreText(firstTenValues());
+    TForm1& f = start();
+    press(Qt::Key_S, Qt::AltModifier);
+    press(Qt::Key_W, Qt::AltModifier);
+    LocatorLink::setModuleFolder(folder);
+    EXPECT_TRUE(f.lbLocatorUdp->text().startsWith(
+        QStringLiteral("tessaro-wsjtx.so is not installed (looked in %1, ").arg(empty.path())))
+        << qPrintable(f.lbLocatorUdp->text());
+    press(Qt::Key_W, Qt::AltModifier);
+    EXPECT_EQ(f.lbLocatorUdp->text(), QString());
+}
+#endif
 
 // Whoever ends on the Car page with its content shown comes back to it.
 TEST_F(Window, ShowCarPageIsKept) {
