@@ -15,7 +15,6 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QImageReader>
 #include <QPainter>
 #include <QPointer>
 #include <QRadioButton>
@@ -34,26 +33,6 @@
 
 TForm1* Form1 = nullptr;
 
-namespace tessaro {
-namespace {
-
-QImage loadPicture(const QString& resource, const QSize& size) {
-    // The pictures are PNGs: said so, Qt reads them itself instead of first
-    // loading every image format plugin on the system to ask whether it can.
-    QImageReader reader(resource, "png");
-    reader.setAutoDetectImageFormat(false);
-    QImage picture = reader.read();
-    if (picture.isNull()) {
-        // Without the resource library the window still starts, with a blank picture.
-        picture = QImage(size, QImage::Format_RGB32);
-        picture.fill(Qt::white);
-    }
-    return picture;
-}
-
-} // namespace
-} // namespace tessaro
-
 TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setFont(tessaro::windowFont());
     QPalette palette = this->palette();
@@ -64,7 +43,7 @@ TForm1::TForm1(QWidget* parent) : QMainWindow(parent) {
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
-    const QImage icon = tessaro::loadPicture(QStringLiteral(":/tessaro/icon.png"), QSize(32, 32));
+    const QImage icon = tessaro::readPicture(QStringLiteral(":/tessaro/icon.png"), QSize(32, 32));
     setWindowIcon(QIcon(QPixmap::fromImage(icon)));
 
     setupUi(this);
@@ -196,7 +175,7 @@ void TForm1::drawPictures(const QImage& icon) {
         painter.drawImage(0, 0, icon);
     }
     Image1->SetPicture(frame);
-    car->SetPicture(tessaro::loadPicture(QStringLiteral(":/tessaro/car.png"), QSize(150, 150)));
+    car->SetPictureFile(QStringLiteral(":/tessaro/car.png"), QSize(150, 150));
 }
 
 // Tab order of the Lat/Long page: destination first, then Calculate, then the

@@ -6,12 +6,14 @@
 #include <QEvent>
 #include <QFontDatabase>
 #include <QGridLayout>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMap>
 #include <QPainter>
 #include <QRadioButton>
 #include <algorithm>
+#include <utility>
 
 TRadioGroup::TRadioGroup(QWidget* parent) : QGroupBox(parent) {
     m_group = new QButtonGroup(this);
@@ -279,15 +281,48 @@ TPage::TPage(QWidget* parent) : QWidget(parent) {
     setFont(tessaro::windowFont());
 }
 
+QImage tessaro::readPicture(const QString& file, const QSize& fallbackSize) {
+    // The pictures are PNGs: said so, Qt reads them itself instead of first
+    // loading every image format plugin on the system to ask whether it can.
+    QImageReader reader(file, "png");
+    reader.setAutoDetectImageFormat(false);
+    QImage picture = reader.read();
+    if (picture.isNull()) {
+        // Without the resource library the window still starts, with a blank picture.
+        picture = QImage(fallbackSize, QImage::Format_RGB32);
+        picture.fill(Qt::white);
+    }
+    return picture;
+}
+
 TImage::TImage(QWidget* parent) : QWidget(parent) {}
 
+void TImage::readPendingFile() const {
+    if (!m_file.isEmpty()) {
+        m_picture = tessaro::readPicture(std::exchange(m_file, QString()), m_fallbackSize)
+                        .convertToFormat(QImage::Format_RGB32);
+    }
+}
+
 void TImage::SetPicture(const QImage& picture) {
+    m_file.clear();
     m_picture = picture.convertToFormat(QImage::Format_RGB32);
     setFixedSize(m_picture.size());
     update();
 }
 
+void TImage::SetPictureFile(const QString& file, const QSize& fallbackSize) {
+    QImageReader header(file, "png");
+    header.setAutoDetectImageFormat(false);
+    const QSize size = header.size();
+    m_file = file;
+    m_fallbackSize = size.isValid() ? size : fallbackSize;
+    m_picture = QImage();
+    setFixedSize(m_fallbackSize);
+    update();
+}
+
 void TImage::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    painter.drawImage(0, 0, m_picture);
+    painter.drawImage(0, 0, Picture());
 }

@@ -92,6 +92,8 @@ private:
 namespace tessaro {
 // `family`, or its metric-compatible stand-in where only that is installed.
 QString installedFamily(const QString& family);
+// The PNG `file`; where it cannot be read, a white picture of `fallbackSize`.
+QImage readPicture(const QString& file, const QSize& fallbackSize);
 // The window's font, in pixels so that the layout is the same at every screen
 // resolution (Designer knows point sizes only).
 QFont windowFont();
@@ -111,14 +113,29 @@ class TImage : public QWidget {
     Q_OBJECT
 public:
     explicit TImage(QWidget* parent = nullptr);
-    QImage& Picture() { return m_picture; }
-    const QImage& Picture() const { return m_picture; }
+    QImage& Picture() {
+        readPendingFile();
+        return m_picture;
+    }
+    const QImage& Picture() const {
+        readPendingFile();
+        return m_picture;
+    }
     void SetPicture(const QImage& picture); // converts to Format_RGB32, resizes the widget
-    void Changed() { update(); }            // call after drawing into Picture()
+    // The PNG `file` (a resource), read when first painted or drawn on: a
+    // picture on a page not shown at the start costs nothing before the
+    // window is on the screen. The widget takes its size from the file's header
+    // now, or `fallbackSize` (filled white) where the file cannot be read.
+    void SetPictureFile(const QString& file, const QSize& fallbackSize);
+    void Changed() { update(); } // call after drawing into Picture()
 
 protected:
     void paintEvent(QPaintEvent* e) override;
 
 private:
-    QImage m_picture;
+    void readPendingFile() const;
+
+    mutable QImage m_picture;
+    mutable QString m_file; // still to be read into m_picture
+    QSize m_fallbackSize;
 };
