@@ -15,7 +15,6 @@ public:
 
     void configure(bool on, const QString& server);
     void setOwnLocator(const std::string& locator);
-    bool made() const { return m_service != nullptr; }
 
     // Looked in before the program's own folders (tests run from others);
     // returns the one before.

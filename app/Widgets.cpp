@@ -13,6 +13,7 @@
 #include <QPainter>
 #include <QRadioButton>
 #include <algorithm>
+#include <memory>
 #include <utility>
 
 TRadioGroup::TRadioGroup(QWidget* parent) : QGroupBox(parent) {
@@ -281,12 +282,20 @@ TPage::TPage(QWidget* parent) : QWidget(parent) {
     setFont(tessaro::windowFont());
 }
 
+namespace {
+
+// The pictures are PNGs: said so, Qt reads them itself instead of first
+// loading every image format plugin on the system to ask whether it can.
+std::unique_ptr<QImageReader> pngReader(const QString& file) {
+    auto reader = std::make_unique<QImageReader>(file, "png");
+    reader->setAutoDetectImageFormat(false);
+    return reader;
+}
+
+} // namespace
+
 QImage tessaro::readPicture(const QString& file, const QSize& fallbackSize) {
-    // The pictures are PNGs: said so, Qt reads them itself instead of first
-    // loading every image format plugin on the system to ask whether it can.
-    QImageReader reader(file, "png");
-    reader.setAutoDetectImageFormat(false);
-    QImage picture = reader.read();
+    QImage picture = pngReader(file)->read();
     if (picture.isNull()) {
         // Without the resource library the window still starts, with a blank picture.
         picture = QImage(fallbackSize, QImage::Format_RGB32);
@@ -312,9 +321,7 @@ void TImage::SetPicture(const QImage& picture) {
 }
 
 void TImage::SetPictureFile(const QString& file, const QSize& fallbackSize) {
-    QImageReader header(file, "png");
-    header.setAutoDetectImageFormat(false);
-    const QSize size = header.size();
+    const QSize size = pngReader(file)->size(); // the header only
     m_file = file;
     m_fallbackSize = size.isValid() ? size : fallbackSize;
     m_picture = QImage();
